@@ -1,0 +1,3 @@
+// Nuklear's implementation, compiled once, without our warning flags.
+#define NK_IMPLEMENTATION
+#include "ui/nk.h"

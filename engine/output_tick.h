@@ -1,0 +1,4 @@
+// The periodic step: centre the wheel, then publish axes X, Y, Z and buttons 7, 8.
+#pragma once
+
+void OutputTick();

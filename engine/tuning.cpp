@@ -1,0 +1,28 @@
+#include "engine/tuning.h"
+
+#include <cstring>
+
+TuningSettings tuningSettings;
+SteeringState steeringState;
+
+void ResetToDefaults() {
+  TuningSettings& t = tuningSettings;
+  t.sensitivity = 45.0f;
+  t.responseCurve = 1.5f;
+  t.smoothing = 2;
+  t.autoCenterForce = 5.0f;
+  t.steeringLimit = 100.0f;
+  t.curveOnSteering = 1;
+  t.startMin = 1;
+  t.startWithWindows = 0;
+  t.accelBrakeMode = 1;
+  std::memset(t.hotkeyLock, 0, sizeof t.hotkeyLock);
+  std::memset(t.hotkeyRecenter, 0, sizeof t.hotkeyRecenter);
+  std::memset(t.profile, 0, sizeof t.profile);
+  std::strcpy(t.hotkeyLock, "F4");
+  std::strcpy(t.hotkeyRecenter, "^R");
+  std::strcpy(t.profile, "Default");
+
+  steeringState = SteeringState{};
+  steeringState.steering = 16384.0f;
+}

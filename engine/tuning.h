@@ -1,0 +1,47 @@
+// The two process-wide records the whole program works on: the persisted tuning
+// and the live steering values. Plain data, read and written directly, always on
+// the one thread that owns the windows.
+#pragma once
+
+#include <cstdint>
+
+// Field names double as the keys of the settings and profile files.
+struct TuningSettings {
+  float sensitivity;      // axis units per (smoothed) mouse count
+  float responseCurve;    // non-linearity exponent, 1.0 = linear
+  int32_t smoothing;      // moving-average window over horizontal deltas, 0 = raw
+  float autoCenterForce;  // pull toward centre per output tick, 0 = none
+  float steeringLimit;    // wheel range, percent of full travel each side
+  int32_t curveOnSteering;
+  int32_t startMin;
+  int32_t startWithWindows;
+  int32_t accelBrakeMode;  // 0: vertical motion always drives the pedals; 1: only with right button
+  char hotkeyLock[32];
+  char hotkeyRecenter[32];
+  char profile[128];
+};
+
+constexpr int STEERING_RING_SLOTS = 32;
+
+struct SteeringState {
+  float steering;  // wheel position, 0..32767, centre 16384
+  float throttle;  // 0..32767
+  float brake;     // 0..32767
+  int32_t smoothingRing[STEERING_RING_SLOTS];
+  int32_t ringIndex;
+  int32_t ringCount;
+  int32_t pedalLatch;        // +1 throttle, -1 brake, 0 none (right-click pedal mode)
+  uint32_t lastRawInputTick; // tick of the last accepted raw-input report
+  void* rawInputWindow;      // HWND of the hidden input window
+  int32_t mouseLocked;
+  int32_t leftButtonHeld;    // left button was down at the last output tick
+  int32_t profileModified;
+  int32_t currentTab;        // 0 Controls, 1 Profiles, 2 Settings
+};
+
+extern TuningSettings tuningSettings;
+extern SteeringState steeringState;
+
+// Every field of both records back to its start value; startWithWindows is left
+// 0 for start-up to fill from the launch-at-startup entry.
+void ResetToDefaults();
