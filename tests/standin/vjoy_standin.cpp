@@ -1,0 +1,248 @@
+// A stand-in for the vJoy driver's interface library, vJoyInterface.dll, for
+// tests and for running Tarvix where no vJoy is installed. It offers device 1
+// only, behaves as the test asks, and records every call.
+//
+// Environment (read at every call, so a test may change it between calls):
+//   TARVIX_STANDIN_MODE   free (default) | disabled | owned | busy | missing | refuse
+//       free      driver enabled, device 1 free, AcquireVJD succeeds
+//       disabled  vJoyEnabled() answers 0 (GetVJDStatus answers 3, missing)
+//       owned     GetVJDStatus answers 0 (held by the caller) until the caller
+//                 relinquishes it; then it behaves as free
+//       busy      GetVJDStatus answers 2 (another feeder); AcquireVJD fails
+//       missing   GetVJDStatus answers 3 (no such device); AcquireVJD fails
+//       refuse    status as free, but AcquireVJD fails
+//   TARVIX_STANDIN_LOG    file that every call is appended to (none: no log)
+//   TARVIX_STANDIN_STATE  file rewritten with the device's current values after
+//                         every call that changes them (none: not written)
+// A value starting with '/' is taken as a Unix path and reached through Wine's
+// drive Z:, so a Linux-side script can name its files directly.
+//
+// Log format, one line per call, fields separated by single spaces:
+//   <counter> <frequency> <Function>(<arg>,<arg>,...) <result>
+// counter is QueryPerformanceCounter at the call, frequency its ticks per
+// second (so lines of different processes still convert to seconds); the
+// arguments are decimal, in the library's own order; result is decimal, or '-'
+// for RelinquishVJD, which returns nothing. Example:
+//   918273645 10000000 SetAxis(16383,1,48) 1
+//
+// State file, one line: acquired=<0|1> X=<v> Y=<v> Z=<v> RX=<v> RY=<v> RZ=<v>
+// SL0=<v> SL1=<v> buttons=<numbers of the pressed buttons, comma separated, or ->
+//
+// Defining STANDIN_WITHOUT_<Name> leaves that entry point out of the build, for
+// the tests of a library that lacks one.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#define STANDIN_EXPORT extern "C" __declspec(dllexport)
+
+namespace {
+
+const UINT STANDIN_DEVICE = 1;
+const UINT AXIS_FIRST = 0x30;  // HID usages X .. slider 1
+const int AXIS_COUNT = 8;
+const int BUTTON_COUNT = 128;
+const char* const AXIS_NAMES[AXIS_COUNT] = {"X", "Y", "Z", "RX", "RY", "RZ", "SL0", "SL1"};
+
+enum StandinMode { MODE_FREE, MODE_DISABLED, MODE_OWNED, MODE_BUSY, MODE_MISSING, MODE_REFUSE };
+
+// The device as this process sees it. In "owned" mode the device starts held by
+// the caller; relinquishedOnce records that the caller has let go since.
+struct StandinDevice {
+  int acquired;
+  int relinquishedOnce;
+  LONG axes[AXIS_COUNT];
+  unsigned char buttons[BUTTON_COUNT];
+};
+StandinDevice standinDevice;
+
+// Reads an environment variable holding a file path into path (size bytes).
+// Returns 0 when unset or too long.
+int StandinPathFromEnvironment(const char* name, char* path, DWORD size) {
+  char value[MAX_PATH];
+  DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+  if (n == 0 || n >= sizeof value) return 0;
+  int written = value[0] == '/' ? std::snprintf(path, size, "Z:%s", value)
+                                : std::snprintf(path, size, "%s", value);
+  return written > 0 && static_cast<DWORD>(written) < size;
+}
+
+StandinMode StandinCurrentMode() {
+  char value[32];
+  DWORD n = GetEnvironmentVariableA("TARVIX_STANDIN_MODE", value, sizeof value);
+  if (n == 0 || n >= sizeof value) return MODE_FREE;
+  if (lstrcmpiA(value, "disabled") == 0) return MODE_DISABLED;
+  if (lstrcmpiA(value, "owned") == 0) return MODE_OWNED;
+  if (lstrcmpiA(value, "busy") == 0) return MODE_BUSY;
+  if (lstrcmpiA(value, "missing") == 0) return MODE_MISSING;
+  if (lstrcmpiA(value, "refuse") == 0) return MODE_REFUSE;
+  return MODE_FREE;
+}
+
+void StandinWriteFile(const char* path, DWORD disposition, DWORD access, const char* text,
+                      int length) {
+  HANDLE file = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, text, static_cast<DWORD>(length), &written, nullptr);
+  CloseHandle(file);
+}
+
+// Appends one call to the log: "<counter> <frequency> <call> <result>".
+void StandinLog(const char* call, const char* result) {
+  char path[MAX_PATH + 4];
+  if (!StandinPathFromEnvironment("TARVIX_STANDIN_LOG", path, sizeof path)) return;
+  LARGE_INTEGER counter, frequency;
+  QueryPerformanceCounter(&counter);
+  QueryPerformanceFrequency(&frequency);
+  char line[256];
+  int length = std::snprintf(line, sizeof line, "%lld %lld %s %s\n",
+                             static_cast<long long>(counter.QuadPart),
+                             static_cast<long long>(frequency.QuadPart), call, result);
+  if (length <= 0 || length >= static_cast<int>(sizeof line)) return;
+  StandinWriteFile(path, OPEN_ALWAYS, FILE_APPEND_DATA, line, length);
+}
+
+void StandinLogInt(const char* call, long long result) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%lld", result);
+  StandinLog(call, text);
+}
+
+// Appends to a fixed buffer, never past its end.
+void StandinAppend(char* line, size_t size, size_t* length, const char* text) {
+  while (*text && *length + 1 < size) line[(*length)++] = *text++;
+  line[*length] = '\0';
+}
+
+void StandinAppendNumber(char* line, size_t size, size_t* length, long value) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%ld", value);
+  StandinAppend(line, size, length, digits);
+}
+
+void StandinWriteState() {
+  char path[MAX_PATH + 4];
+  if (!StandinPathFromEnvironment("TARVIX_STANDIN_STATE", path, sizeof path)) return;
+  char line[1024];
+  size_t length = 0;
+  StandinAppend(line, sizeof line, &length, "acquired=");
+  StandinAppendNumber(line, sizeof line, &length, standinDevice.acquired);
+  for (int i = 0; i < AXIS_COUNT; ++i) {
+    StandinAppend(line, sizeof line, &length, " ");
+    StandinAppend(line, sizeof line, &length, AXIS_NAMES[i]);
+    StandinAppend(line, sizeof line, &length, "=");
+    StandinAppendNumber(line, sizeof line, &length, standinDevice.axes[i]);
+  }
+  StandinAppend(line, sizeof line, &length, " buttons=");
+  int any = 0;
+  for (int b = 0; b < BUTTON_COUNT; ++b) {
+    if (!standinDevice.buttons[b]) continue;
+    if (any) StandinAppend(line, sizeof line, &length, ",");
+    StandinAppendNumber(line, sizeof line, &length, b + 1);
+    any = 1;
+  }
+  if (!any) StandinAppend(line, sizeof line, &length, "-");
+  StandinAppend(line, sizeof line, &length, "\n");
+  StandinWriteFile(path, CREATE_ALWAYS, GENERIC_WRITE, line, static_cast<int>(length));
+}
+
+}  // namespace
+
+#ifndef STANDIN_WITHOUT_vJoyEnabled
+STANDIN_EXPORT BOOL __cdecl vJoyEnabled(void) {
+  BOOL enabled = StandinCurrentMode() != MODE_DISABLED;
+  StandinLogInt("vJoyEnabled()", enabled);
+  return enabled;
+}
+#endif
+
+#ifndef STANDIN_WITHOUT_GetVJDStatus
+STANDIN_EXPORT int __cdecl GetVJDStatus(UINT rID) {
+  StandinMode mode = StandinCurrentMode();
+  int status;
+  if (rID != STANDIN_DEVICE || mode == MODE_DISABLED || mode == MODE_MISSING)
+    status = 3;
+  else if (mode == MODE_BUSY)
+    status = 2;
+  else
+    status = standinDevice.acquired || (mode == MODE_OWNED && !standinDevice.relinquishedOnce)
+                 ? 0
+                 : 1;
+  char call[48];
+  std::snprintf(call, sizeof call, "GetVJDStatus(%u)", rID);
+  StandinLogInt(call, status);
+  return status;
+}
+#endif
+
+#ifndef STANDIN_WITHOUT_AcquireVJD
+STANDIN_EXPORT BOOL __cdecl AcquireVJD(UINT rID) {
+  StandinMode mode = StandinCurrentMode();
+  BOOL ok = rID == STANDIN_DEVICE && (mode == MODE_FREE || mode == MODE_OWNED);
+  if (ok) standinDevice.acquired = 1;
+  char call[48];
+  std::snprintf(call, sizeof call, "AcquireVJD(%u)", rID);
+  StandinLogInt(call, ok);
+  StandinWriteState();
+  return ok;
+}
+#endif
+
+#ifndef STANDIN_WITHOUT_RelinquishVJD
+STANDIN_EXPORT VOID __cdecl RelinquishVJD(UINT rID) {
+  if (rID == STANDIN_DEVICE) {
+    standinDevice.acquired = 0;
+    standinDevice.relinquishedOnce = 1;
+  }
+  char call[48];
+  std::snprintf(call, sizeof call, "RelinquishVJD(%u)", rID);
+  StandinLog(call, "-");
+  StandinWriteState();
+}
+#endif
+
+#ifndef STANDIN_WITHOUT_ResetVJD
+// Axes back to 0 and every button up.
+STANDIN_EXPORT BOOL __cdecl ResetVJD(UINT rID) {
+  BOOL ok = rID == STANDIN_DEVICE && standinDevice.acquired;
+  if (ok) {
+    std::memset(standinDevice.axes, 0, sizeof standinDevice.axes);
+    std::memset(standinDevice.buttons, 0, sizeof standinDevice.buttons);
+  }
+  char call[48];
+  std::snprintf(call, sizeof call, "ResetVJD(%u)", rID);
+  StandinLogInt(call, ok);
+  StandinWriteState();
+  return ok;
+}
+#endif
+
+#ifndef STANDIN_WITHOUT_SetAxis
+STANDIN_EXPORT BOOL __cdecl SetAxis(LONG Value, UINT rID, UINT Axis) {
+  BOOL ok = rID == STANDIN_DEVICE && standinDevice.acquired && Axis >= AXIS_FIRST &&
+            Axis < AXIS_FIRST + AXIS_COUNT;
+  if (ok) standinDevice.axes[Axis - AXIS_FIRST] = Value;
+  char call[64];
+  std::snprintf(call, sizeof call, "SetAxis(%ld,%u,%u)", static_cast<long>(Value), rID, Axis);
+  StandinLogInt(call, ok);
+  if (ok) StandinWriteState();
+  return ok;
+}
+#endif
+
+#ifndef STANDIN_WITHOUT_SetBtn
+STANDIN_EXPORT BOOL __cdecl SetBtn(BOOL Value, UINT rID, UCHAR nBtn) {
+  BOOL ok = rID == STANDIN_DEVICE && standinDevice.acquired && nBtn >= 1 && nBtn <= BUTTON_COUNT;
+  if (ok) standinDevice.buttons[nBtn - 1] = Value ? 1 : 0;
+  char call[64];
+  std::snprintf(call, sizeof call, "SetBtn(%d,%u,%u)", static_cast<int>(Value), rID,
+                static_cast<unsigned>(nBtn));
+  StandinLogInt(call, ok);
+  if (ok) StandinWriteState();
+  return ok;
+}
+#endif

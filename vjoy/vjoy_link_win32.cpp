@@ -1,0 +1,92 @@
+#include "vjoy/vjoy_link.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+VirtualJoystickLink virtualJoystickLink;
+
+static const uint32_t VJOY_DEVICE = 1;
+static const DWORD VJOY_RELINQUISH_PAUSE_MS = 100;
+
+// Where vJoy's installer puts the library, after the normal search order.
+static const char* const VJOY_LIBRARY_PATHS[] = {
+    "vJoyInterface.dll",
+    "C:\\Windows\\System32\\vJoyInterface.dll",
+    "C:\\Windows\\SysWOW64\\vJoyInterface.dll",
+    "C:\\Program Files\\vJoy\\x64\\vJoyInterface.dll",
+};
+
+// GetProcAddress hands back a generic FARPROC; going through void(*)(void) keeps
+// the compiler's function-cast check quiet for the typed pointer we store.
+template <typename Proc>
+static int LookUpEntry(HMODULE library, const char* name, Proc* entry) {
+  *entry = reinterpret_cast<Proc>(reinterpret_cast<void (*)(void)>(GetProcAddress(library, name)));
+  return *entry != nullptr;
+}
+
+static HMODULE LoadVJoyLibrary() {
+  for (const char* candidate : VJOY_LIBRARY_PATHS) {
+    char path[512];
+    std::snprintf(path, sizeof path, "%s", candidate);
+    HMODULE library = LoadLibraryA(path);
+    if (library) return library;
+  }
+  return nullptr;
+}
+
+int32_t VJoyBind() {
+  VirtualJoystickLink& link = virtualJoystickLink;
+  if (!link.library) {
+    link.library = LoadVJoyLibrary();
+    if (!link.library) return 0;
+  }
+  HMODULE library = static_cast<HMODULE>(link.library);
+
+  // Every entry point is looked up before any is used: a library missing one of
+  // them is refused rather than called through a null pointer later (ResetVJD
+  // and RelinquishVJD run at exit, SetBtn every tick).
+  int complete = 1;
+  complete &= LookUpEntry(library, "vJoyEnabled", &link.vJoyEnabled);
+  complete &= LookUpEntry(library, "AcquireVJD", &link.AcquireVJD);
+  complete &= LookUpEntry(library, "RelinquishVJD", &link.RelinquishVJD);
+  complete &= LookUpEntry(library, "GetVJDStatus", &link.GetVJDStatus);
+  complete &= LookUpEntry(library, "SetAxis", &link.SetAxis);
+  complete &= LookUpEntry(library, "SetBtn", &link.SetBtn);
+  complete &= LookUpEntry(library, "ResetVJD", &link.ResetVJD);
+  if (!complete) return 0;
+
+  if (!link.vJoyEnabled()) return 0;
+
+  // 0: still ours from an earlier run, 1: free. Anything else belongs to another
+  // feeder or does not exist, and is left alone.
+  int32_t status = link.GetVJDStatus(VJOY_DEVICE);
+  if (status != 0 && status != 1) return 0;
+
+  // Let go first so that a device left owned is taken afresh; the driver needs
+  // a moment before it hands the device out again.
+  link.RelinquishVJD(VJOY_DEVICE);
+  Sleep(VJOY_RELINQUISH_PAUSE_MS);
+
+  link.vjoyAcquired = link.AcquireVJD(VJOY_DEVICE) ? 1 : 0;
+  if (link.vjoyAcquired) link.ResetVJD(VJOY_DEVICE);
+  return link.vjoyAcquired;
+}
+
+void VJoySetAxis(uint32_t axis, int32_t value) {
+  const VirtualJoystickLink& link = virtualJoystickLink;
+  if (link.vjoyAcquired && link.SetAxis) link.SetAxis(value, VJOY_DEVICE, axis);
+}
+
+void VJoySetButton(uint8_t button, int32_t pressed) {
+  const VirtualJoystickLink& link = virtualJoystickLink;
+  if (link.vjoyAcquired && link.SetBtn) link.SetBtn(pressed, VJOY_DEVICE, button);
+}
+
+void VJoyRelease() {
+  VirtualJoystickLink& link = virtualJoystickLink;
+  if (!link.vjoyAcquired) return;
+  if (link.ResetVJD) link.ResetVJD(VJOY_DEVICE);
+  if (link.RelinquishVJD) link.RelinquishVJD(VJOY_DEVICE);
+  link.vjoyAcquired = 0;
+}
