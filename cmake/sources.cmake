@@ -35,6 +35,9 @@ if(WIN32)
   add_library(tarvix_win STATIC ${TARVIX_WIN_SOURCES} ${TARVIX_SYSTEM_SEAM_HEADER})
   target_link_libraries(tarvix_win PUBLIC tarvix_core user32 gdi32 shell32 advapi32
                         PRIVATE tarvix_warnings)
+  # Portable storage code calls back into its Win32 half (file replace, profile
+  # scan): the two static libraries depend on each other.
+  target_link_libraries(tarvix_core PUBLIC tarvix_win)
   add_library(tarvix_system_win32 OBJECT ${TARVIX_SYSTEM_SEAM})
   target_include_directories(tarvix_system_win32 PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(tarvix_system_win32 PRIVATE tarvix_warnings)

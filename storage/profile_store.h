@@ -21,3 +21,13 @@ void DeleteProfile(const char* name);
 
 void WriteProfileStream(FILE* file);
 void ReadProfileStream(FILE* file);  // curveOnSteering is set to 0 first
+
+// Used by the per-platform ScanProfiles (profile_scan_win32.cpp and
+// profile_scan_posix.cpp) ------------------------------------------------
+
+// Empties the list.
+void ClearProfileList();
+// Adds a listed file name ("<name>.txt", the extension in any case) as an
+// entry; other names and names over 127 characters are passed over. 1 when
+// the list is full and the listing should stop.
+int AddListedProfile(const char* fileName);

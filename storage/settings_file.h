@@ -1,9 +1,18 @@
 // The data folder under Documents and the settings file in it.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 constexpr int STORAGE_PATH_SIZE = 512;
+
+// Paths are joined with the native separator: backslash on Windows, slash in
+// the native host build that the tests run.
+#ifdef _WIN32
+constexpr char STORAGE_PATH_SEPARATOR = '\\';
+#else
+constexpr char STORAGE_PATH_SEPARATOR = '/';
+#endif
 
 // Filled once by CreateDataFolders(); empty strings when the Documents folder
 // could not be found, in which case nothing is read or written.
@@ -15,6 +24,11 @@ extern char profileFolderPath[STORAGE_PATH_SIZE];
 void GetDataFolderPath(char* buffer);
 void CreateDataFolders();
 
+// Fills settingsFilePath and profileFolderPath from a data folder path; both
+// stay empty when it is empty or a path would not fit its buffer. Creates
+// nothing (CreateDataFolders does that).
+void SetDataFolder(const char* dataFolder);
+
 void SaveSettings();
 void LoadSettings();
 
@@ -22,3 +36,24 @@ void LoadSettings();
 // CR LF or LF on read). Portable, so the host tests and the fuzzer reach them.
 void WriteSettingsStream(FILE* file);
 void ReadSettingsStream(FILE* file);  // sets profileModified to 0 at the end
+
+// Writes path through writer into "<path>.tmp" beside it, flushes that to disk
+// and only then puts it in place of path in one step, so a failure at any
+// point leaves the previous file whole. 1 on success; on failure the temporary
+// file is gone again.
+int WriteFileReplacing(const char* path, void (*writer)(FILE* file));
+
+// Shared by the settings and profile readers ------------------------------
+
+// One line piece as fgets into a 256-byte buffer would give it (at most 255
+// characters), with its line end (CR LF or LF) removed. 0 at end of file.
+int ReadLinePiece(FILE* file, char* piece /* 256 bytes */);
+// Splits "key=rest" at the first '='; 0 when there is no '=', the key is empty
+// or longer than keyMax characters. key receives the key, *rest points past '='.
+int SplitKeyValue(const char* piece, char* key, int keyMax, const char** rest);
+// atof/atoi with guards: 0 when the number would be infinite or NaN as f32.
+int ParseFloatValue(const char* text, float* value);
+int32_t ParseIntValue(const char* text);  // saturates at the i32 limits
+// Copies text into a field of fieldSize bytes; 0 (field untouched) if it does
+// not fit with its terminator.
+int CopyTextValue(char* field, int fieldSize, const char* text);

@@ -1,0 +1,30 @@
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+
+#include "storage/file_replace.h"
+#include "storage/settings_file.h"
+
+void GetDataFolderPath(char* buffer) {
+  char documents[MAX_PATH];
+  buffer[0] = 0;
+  // On failure the shell leaves its buffer undefined: no path is built then.
+  if (FAILED(SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents))) {
+    return;
+  }
+  documents[MAX_PATH - 1] = 0;
+  if (!documents[0]) return;
+  int length = std::snprintf(buffer, STORAGE_PATH_SIZE, "%s\\Tarvix", documents);
+  if (length < 0 || length >= STORAGE_PATH_SIZE) buffer[0] = 0;
+}
+
+void CreateDataFolders() {
+  char dataFolder[STORAGE_PATH_SIZE];
+  GetDataFolderPath(dataFolder);
+  SetDataFolder(dataFolder);
+  if (!settingsFilePath[0]) return;
+  // One level at a time, the data folder first; an existing folder is normal.
+  MakeOneFolder(dataFolder);
+  MakeOneFolder(profileFolderPath);
+}

@@ -1,0 +1,187 @@
+#include "storage/profile_store.h"
+
+#include <cstring>
+
+#include "engine/steering.h"
+#include "engine/tuning.h"
+#include "storage/file_replace.h"
+#include "storage/settings_file.h"
+
+char profileNames[PROFILE_LIST_SIZE][PROFILE_NAME_SIZE];
+int32_t profileCount;
+
+namespace {
+
+constexpr int LINE_PIECE_MAX = 255;
+constexpr int KEY_MAX = 63;
+constexpr int PROFILE_VALUE_MAX = 63;
+
+int IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Windows opens a device instead of a file for these names, whatever follows
+// the first point and however many blanks trail the name.
+int IsDeviceName(const char* name) {
+  size_t length = 0;
+  while (name[length] && name[length] != '.') ++length;
+  while (length > 0 && name[length - 1] == ' ') --length;
+
+  static const char* const plain[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
+  for (const char* device : plain) {
+    size_t deviceLength = std::strlen(device);
+    if (length != deviceLength) continue;
+    size_t i = 0;
+    while (i < length && LowerAscii(name[i]) == device[i]) ++i;
+    if (i == length) return 1;
+  }
+  if (length == 4) {
+    char a = LowerAscii(name[0]), b = LowerAscii(name[1]), c = LowerAscii(name[2]);
+    int port = (a == 'c' && b == 'o' && c == 'm') || (a == 'l' && b == 'p' && c == 't');
+    unsigned char digit = static_cast<unsigned char>(name[3]);
+    // 0xB9, 0xB2, 0xB3: superscript 1, 2, 3 in the Windows ANSI code page.
+    int number = (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+    if (port && number) return 1;
+  }
+  return 0;
+}
+
+// "<profile folder>\<name>.txt"; 0 when refused or when it does not fit.
+int BuildProfilePath(const char* name, char* path) {
+  if (!profileFolderPath[0] || !IsValidProfileName(name)) return 0;
+  int length = std::snprintf(path, STORAGE_PATH_SIZE, "%s%c%s.txt", profileFolderPath,
+                             STORAGE_PATH_SEPARATOR, name);
+  return length > 0 && length < STORAGE_PATH_SIZE;
+}
+
+// name may be the active profile's own buffer or a list entry.
+void MakeActiveProfile(const char* name) {
+  size_t length = std::strlen(name);
+  std::memmove(tuningSettings.profile, name, length + 1);
+  steeringState.profileModified = 0;
+  SaveSettings();
+}
+
+void SetFloat(float* field, const char* value) {
+  float parsed;
+  if (ParseFloatValue(value, &parsed)) *field = parsed;
+}
+
+void ApplyProfileValue(const char* key, const char* value) {
+  TuningSettings& t = tuningSettings;
+  if (std::strcmp(key, "sensitivity") == 0) {
+    SetFloat(&t.sensitivity, value);
+  } else if (std::strcmp(key, "responseCurve") == 0) {
+    SetFloat(&t.responseCurve, value);
+  } else if (std::strcmp(key, "smoothing") == 0) {
+    SetSmoothingWindow(ParseIntValue(value));
+  } else if (std::strcmp(key, "autoCenterForce") == 0) {
+    SetFloat(&t.autoCenterForce, value);
+  } else if (std::strcmp(key, "steeringLimit") == 0) {
+    SetFloat(&t.steeringLimit, value);
+  } else if (std::strcmp(key, "curveOnSteering") == 0) {
+    t.curveOnSteering = ParseIntValue(value);
+  }
+}
+
+}  // namespace
+
+int IsValidProfileName(const char* name) {
+  if (!name) return 0;
+  size_t length = 0;
+  while (length < PROFILE_NAME_SIZE && name[length]) ++length;
+  if (length == 0 || length >= PROFILE_NAME_SIZE) return 0;
+  if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return 0;
+  for (size_t i = 0; i < length; ++i) {
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c < 32 || std::strchr("<>:\"/\\|?*", c)) return 0;
+  }
+  return IsDeviceName(name) ? 0 : 1;
+}
+
+// ---- Profile format --------------------------------------------------------
+
+void WriteProfileStream(FILE* file) {
+  const TuningSettings& t = tuningSettings;
+  std::fprintf(file,
+               "sensitivity=%.1f\r\nresponseCurve=%.2f\r\nsmoothing=%d\r\n"
+               "autoCenterForce=%.1f\r\nsteeringLimit=%.1f\r\ncurveOnSteering=%d\r\n",
+               static_cast<double>(t.sensitivity), static_cast<double>(t.responseCurve),
+               static_cast<int>(t.smoothing), static_cast<double>(t.autoCenterForce),
+               static_cast<double>(t.steeringLimit), static_cast<int>(t.curveOnSteering));
+}
+
+void ReadProfileStream(FILE* file) {
+  // Older profiles without the line load with the curve on centring only.
+  tuningSettings.curveOnSteering = 0;
+  char piece[LINE_PIECE_MAX + 1];
+  char key[KEY_MAX + 1];
+  char value[PROFILE_VALUE_MAX + 1];
+  const char* rest;
+  while (ReadLinePiece(file, piece)) {
+    if (!SplitKeyValue(piece, key, KEY_MAX, &rest)) continue;
+    // The value is the first word after the '='.
+    while (IsBlank(*rest)) ++rest;
+    size_t length = 0;
+    while (rest[length] && !IsBlank(rest[length])) ++length;
+    if (length < 1 || length > PROFILE_VALUE_MAX) continue;
+    std::memcpy(value, rest, length);
+    value[length] = 0;
+    ApplyProfileValue(key, value);
+  }
+}
+
+// ---- Profile files ---------------------------------------------------------
+
+void SaveProfile(const char* name) {
+  char path[STORAGE_PATH_SIZE];
+  if (!BuildProfilePath(name, path)) return;
+  // Only a profile that is really on disk becomes the active one.
+  if (!WriteFileReplacing(path, WriteProfileStream)) return;
+  MakeActiveProfile(name);
+}
+
+void LoadProfile(const char* name) {
+  char path[STORAGE_PATH_SIZE];
+  if (!BuildProfilePath(name, path)) return;
+  FILE* file = std::fopen(path, "rb");
+  if (!file) return;
+  ReadProfileStream(file);
+  std::fclose(file);
+  MakeActiveProfile(name);
+}
+
+void DeleteProfile(const char* name) {
+  char path[STORAGE_PATH_SIZE];
+  if (!BuildProfilePath(name, path)) return;
+  DeleteOneFile(path);
+  ScanProfiles();
+}
+
+// ---- Profile list ----------------------------------------------------------
+
+void ClearProfileList() {
+  std::memset(profileNames, 0, sizeof profileNames);
+  profileCount = 0;
+}
+
+int AddListedProfile(const char* fileName) {
+  if (profileCount >= PROFILE_LIST_SIZE) return 1;
+  size_t length = std::strlen(fileName);
+  // Windows also matches "*.txt" against short 8.3 names, which lets names
+  // such as "a.txtx" through; only a real ".txt" ending counts.
+  if (length < 4) return 0;
+  const char* extension = fileName + length - 4;
+  if (extension[0] != '.' || LowerAscii(extension[1]) != 't' || LowerAscii(extension[2]) != 'x' ||
+      LowerAscii(extension[3]) != 't') {
+    return 0;
+  }
+  size_t nameLength = length - 4;
+  if (nameLength >= PROFILE_NAME_SIZE) return 0;
+  std::memcpy(profileNames[profileCount], fileName, nameLength);
+  profileNames[profileCount][nameLength] = 0;
+  ++profileCount;
+  return profileCount >= PROFILE_LIST_SIZE;
+}
