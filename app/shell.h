@@ -1,15 +1,78 @@
-// Handles owned by the application shell and read across it.
+// The application shell: the main window with its tray icon, and the handles
+// that start-up makes and the rest of the program reads.
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
+
+#include <cstddef>
 
 struct nk_context;
 struct GdiFont;
 
-extern HWND mainWindow;
-extern GdiFont* guiFont;
-extern struct nk_context* guiContext;
-
 #define TARVIX_NAME "Tarvix"
 #define TARVIX_VERSION "0.5.6"
 #define TARVIX_TITLE "Tarvix v0.5.6"
+#define TARVIX_WEBSITE "https://github.com/tarvix/tarvix"
+
+#define TARVIX_MAIN_CLASS "TXMainWnd"
+#define TARVIX_MUTEX_NAME "Tarvix_SingleInstance"
+
+constexpr int MAIN_CLIENT_WIDTH = 520;
+constexpr int MAIN_CLIENT_HEIGHT = 640;
+// Caption, system menu and minimise box: a fixed frame, so the GUI surface never
+// has to change size.
+constexpr DWORD MAIN_WINDOW_STYLE = 0xCA0000;
+
+constexpr UINT TRAY_CALLBACK_MESSAGE = WM_USER + 1;
+constexpr UINT TRAY_ICON_ID = 1;
+constexpr WORD TRAY_CMD_SHOW = 2001;
+constexpr WORD TRAY_CMD_EXIT = 2002;
+constexpr WORD TRAY_CMD_ABOUT = 2003;
+
+constexpr size_t ABOUT_TEXT_SIZE = 512;
+
+// ---- Handles made once at start-up (app/main_window.cpp) ----
+extern HWND mainWindow;
+extern GdiFont* guiFont;
+extern struct nk_context* guiContext;  // null until the GUI is up
+
+// ---- Tray state, kept for the whole run so the delete uses the add's record ----
+extern NOTIFYICONDATAA trayIconData;
+extern HICON trayIcon;
+extern HMENU trayMenu;  // null until AddTrayIcon
+
+// ---- Main window (app/main_window.cpp) ----
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Registers "TXMainWnd" and creates the hidden main window with a 520 x 640
+// client area. Null when creation fails.
+HWND CreateMainWindow(HINSTANCE instance);
+
+// The window's own device context, the GUI font and the Nuklear context; sets
+// guiFont and guiContext. Null when any of them cannot be made.
+struct nk_context* CreateGui(HWND window);
+
+// icon.ico beside the exe, else icon resource 32512, else our "ICON" group;
+// may still be null.
+HICON LoadAppIcon();
+
+void AddTrayIcon(HWND window);
+void RebuildTrayMenu();
+void RemoveTrayIcon();
+
+// The About box's text; always terminated and cut to fit the buffer.
+void FormatAboutText(char* buffer, size_t size);
+void ShowAboutBox(HWND window);
+
+// The tray menu's Exit: ends the mouse lock, releases vJoy, saves, quits.
+void RunExitSequence();
+
+// ---- The main loop's drain (app/main_window.cpp) ----
+
+// Translates and dispatches queued messages until the queue is empty. A mouse
+// button or key press for the main window ends the drain early: the GUI sees a
+// press only as a change within one frame, so a release taken in the same
+// pass would swallow a quick click or key stroke; the rest waits for the next
+// pass. 0 when WM_QUIT was taken (it is not dispatched), else 1.
+int DrainMessageQueue();

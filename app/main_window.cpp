@@ -1,0 +1,261 @@
+// The main window's procedure, the tray icon with its menu, the About box and
+// the Exit sequence.
+#include "app/shell.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/nk_gdi.h"
+#include "engine/steering.h"
+#include "input/hotkeys.h"
+#include "input/mouse_lock.h"
+#include "storage/settings_file.h"
+#include "ui/theme.h"
+#include "vjoy/vjoy_link.h"
+
+HWND mainWindow;
+GdiFont* guiFont;
+struct nk_context* guiContext;
+
+NOTIFYICONDATAA trayIconData;
+HICON trayIcon;
+HMENU trayMenu;
+
+static constexpr int APP_PATH_SIZE = 512;
+static constexpr WORD STANDARD_APP_ICON_ID = 32512;
+
+static void ShowMainWindow(HWND window) {
+  ShowWindow(window, SW_SHOW);
+  SetForegroundWindow(window);
+}
+
+static HMENU BuildTrayMenu() {
+  HMENU menu = CreatePopupMenu();
+  if (!menu) return nullptr;
+  AppendMenuA(menu, MF_STRING, TRAY_CMD_SHOW, "Show Window");
+  AppendMenuA(menu, MF_STRING, TRAY_CMD_ABOUT, "About");
+  AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(menu, MF_STRING, TRAY_CMD_EXIT, "Exit");
+  return menu;
+}
+
+static void ShowTrayMenu(HWND window) {
+  POINT point = {};
+  GetCursorPos(&point);
+  // Without the foreground the menu would not close when the user clicks
+  // elsewhere.
+  SetForegroundWindow(window);
+  TrackPopupMenu(trayMenu, TPM_BOTTOMALIGN, point.x, point.y, 0, window, nullptr);
+  // Lets the menu work again on the next right click (the shell's known quirk).
+  PostMessageA(window, WM_NULL, 0, 0);
+}
+
+static LRESULT DefaultRoute(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // Messages that arrive while the window is being made, or while a start-up
+  // failure box is up, must not reach a binding that has no context yet.
+  if (guiContext && nk_gdi_handle_event(window, message, wParam, lParam)) return 0;
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_SETCURSOR:
+      if (MouseLockHandleSetCursor()) return TRUE;
+      return DefaultRoute(window, message, wParam, lParam);
+
+    case WM_DESTROY:
+      EndMouseLockAtExit();
+      PostQuitMessage(0);
+      return 0;
+
+    case WM_SIZE:
+      // The GUI surface keeps its size; only the last frame is painted again.
+      InvalidateRect(window, nullptr, TRUE);
+      return DefWindowProcA(window, message, wParam, lParam);
+
+    case WM_CLOSE:
+      ShowWindow(window, SW_HIDE);
+      return 0;
+
+    case WM_SETTINGCHANGE:
+      if (lParam && lstrcmpA(reinterpret_cast<LPCSTR>(lParam), "ImmersiveColorSet") == 0) {
+        if (guiContext) ApplyTheme(guiContext, window, QuerySystemDarkTheme());
+        InvalidateRect(window, nullptr, TRUE);
+        RebuildTrayMenu();
+      }
+      return 0;
+
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case TRAY_CMD_SHOW: ShowMainWindow(window); break;
+        case TRAY_CMD_ABOUT: ShowAboutBox(window); break;
+        case TRAY_CMD_EXIT: RunExitSequence(); break;
+        default: break;
+      }
+      return 0;
+
+    case WM_HOTKEY:
+      if (LOWORD(wParam) == HOTKEY_ID_LOCK) {
+        ToggleMouseLock();
+      } else if (LOWORD(wParam) == HOTKEY_ID_RECENTER) {
+        RecenterSteering();
+      }
+      return 0;
+
+    case TRAY_CALLBACK_MESSAGE:
+      if (lParam == WM_LBUTTONDBLCLK) {
+        ShowMainWindow(window);
+      } else if (lParam == WM_RBUTTONUP) {
+        ShowTrayMenu(window);
+      }
+      return 0;
+
+    default:
+      return DefaultRoute(window, message, wParam, lParam);
+  }
+}
+
+HWND CreateMainWindow(HINSTANCE instance) {
+  // Both class icons share one handle, separate from the tray's own.
+  HICON icon = LoadAppIcon();
+
+  WNDCLASSEXA windowClass = {};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
+  windowClass.lpfnWndProc = MainWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = icon;
+  windowClass.hIconSm = icon;
+  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  windowClass.lpszClassName = TARVIX_MAIN_CLASS;
+  // A failed registration shows up as the window's failed creation.
+  RegisterClassExA(&windowClass);
+
+  RECT frame = {0, 0, MAIN_CLIENT_WIDTH, MAIN_CLIENT_HEIGHT};
+  AdjustWindowRect(&frame, MAIN_WINDOW_STYLE, FALSE);
+  return CreateWindowExA(0, TARVIX_MAIN_CLASS, TARVIX_TITLE, MAIN_WINDOW_STYLE, CW_USEDEFAULT,
+                         CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
+                         nullptr, nullptr, instance, nullptr);
+}
+
+struct nk_context* CreateGui(HWND window) {
+  // The class owns its device context, so this one stays valid for the run.
+  HDC deviceContext = GetDC(window);
+  if (!deviceContext) return nullptr;
+  guiFont = nk_gdifont_create("Segoe UI", 13);
+  if (!guiFont) return nullptr;
+  guiContext = nk_gdi_init(guiFont, deviceContext, MAIN_CLIENT_WIDTH, MAIN_CLIENT_HEIGHT);
+  return guiContext;
+}
+
+HICON LoadAppIcon() {
+  char path[APP_PATH_SIZE];
+  HICON icon = nullptr;
+
+  DWORD length = GetModuleFileNameA(nullptr, path, APP_PATH_SIZE);
+  // A cut-off module path would name some other file: treat it as no icon file.
+  int havePath = length > 0 && length < static_cast<DWORD>(APP_PATH_SIZE);
+  if (havePath) {
+    char* slash = std::strrchr(path, '\\');
+    if (slash) {
+      static const char fileName[] = "icon.ico";
+      size_t folderLength = static_cast<size_t>(slash + 1 - path);
+      if (folderLength + sizeof fileName <= sizeof path) {
+        std::memcpy(slash + 1, fileName, sizeof fileName);
+      } else {
+        havePath = 0;
+      }
+    }
+  }
+  if (havePath) {
+    icon = static_cast<HICON>(
+        LoadImageA(nullptr, path, IMAGE_ICON, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE));
+  }
+
+  HINSTANCE self = GetModuleHandleA(nullptr);
+  if (!icon) icon = LoadIconA(self, MAKEINTRESOURCEA(STANDARD_APP_ICON_ID));
+  // Our own icon group, so the tray entry and the title bar are never blank.
+  if (!icon) icon = static_cast<HICON>(LoadImageA(self, "ICON", IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+  return icon;
+}
+
+void AddTrayIcon(HWND window) {
+  trayIcon = LoadAppIcon();
+
+  trayIconData.cbSize = sizeof trayIconData;
+  trayIconData.hWnd = window;
+  trayIconData.uID = TRAY_ICON_ID;
+  trayIconData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  trayIconData.uCallbackMessage = TRAY_CALLBACK_MESSAGE;
+  trayIconData.hIcon = trayIcon;
+  std::snprintf(trayIconData.szTip, sizeof trayIconData.szTip, "%s", TARVIX_TITLE);
+  Shell_NotifyIconA(NIM_ADD, &trayIconData);
+
+  trayMenu = BuildTrayMenu();
+}
+
+void RebuildTrayMenu() {
+  if (!trayMenu) return;
+  DestroyMenu(trayMenu);
+  trayMenu = BuildTrayMenu();
+}
+
+void RemoveTrayIcon() {
+  Shell_NotifyIconA(NIM_DELETE, &trayIconData);
+  if (trayIcon) DestroyIcon(trayIcon);
+  if (trayMenu) DestroyMenu(trayMenu);
+}
+
+void FormatAboutText(char* buffer, size_t size) {
+  if (!buffer || size == 0) return;
+  std::snprintf(buffer, size,
+                "%s v%s\n\n"
+                "A lightweight mouse-to-joystick steering tool\n"
+                "for racing games and simulators.\n\n"
+                "Features:\n"
+                "> Real-time mouse steering via vJoy\n"
+                "> Customizable sensitivity and response curves\n"
+                "> Profile management\n"
+                "> Throttle/Brake control\n\n"
+                "Website: %s\n"
+                "Profiles: Documents\\Tarvix",
+                TARVIX_NAME, TARVIX_VERSION, TARVIX_WEBSITE);
+}
+
+void ShowAboutBox(HWND window) {
+  char text[ABOUT_TEXT_SIZE];
+  FormatAboutText(text, sizeof text);
+  MessageBoxA(window, text, "About", MB_OK | MB_ICONINFORMATION);
+}
+
+static int IsPressMessage(UINT message) {
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+int DrainMessageQueue() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) return 0;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+    if (message.hwnd == mainWindow && IsPressMessage(message.message)) break;
+  }
+  return 1;
+}
+
+void RunExitSequence() {
+  EndMouseLockAtExit();
+  VJoyRelease();
+  SaveSettings();
+  PostQuitMessage(0);
+}

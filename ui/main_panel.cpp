@@ -1,0 +1,367 @@
+// The main panel: tab bar, then the body of the current tab. Rebuilt on every
+// pass of the main loop; acts on a click in the frame that reports it.
+#include "ui/main_panel.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/shell.h"
+#include "engine/steering.h"
+#include "engine/tuning.h"
+#include "input/hotkeys.h"
+#include "storage/launch_at_startup.h"
+#include "storage/profile_store.h"
+#include "storage/settings_file.h"
+#include "ui/nk.h"
+#include "ui/theme.h"
+#include "ui/tuning_slider.h"
+#include "vjoy/vjoy_link.h"
+
+int32_t selectedProfile = 0;
+char profileNameInput[PANEL_NAME_SIZE];
+char appliedHotkeyLock[PANEL_HOTKEY_SIZE];
+char appliedHotkeyRecenter[PANEL_HOTKEY_SIZE];
+
+static constexpr int PANEL_LINE_SIZE = 256;
+static const char DEFAULT_PROFILE_NAME[] = "Default";
+
+// ---- Colours: light and dark pairs, picked by darkTheme at each use ----
+
+struct PanelColour {
+  nk_color light;
+  nk_color dark;
+};
+
+static constexpr PanelColour TAB_CURRENT_NORMAL = {{37, 99, 235, 255}, {37, 99, 235, 255}};
+static constexpr PanelColour TAB_CURRENT_HOVER = {{29, 78, 216, 255}, {29, 78, 216, 255}};
+static constexpr PanelColour TAB_CURRENT_TEXT = {{255, 255, 255, 255}, {255, 255, 255, 255}};
+static constexpr PanelColour TAB_OTHER_NORMAL = {{244, 244, 245, 255}, {39, 39, 42, 255}};
+static constexpr PanelColour TAB_OTHER_HOVER = {{228, 228, 231, 255}, {63, 63, 70, 255}};
+static constexpr PanelColour TAB_OTHER_TEXT = {{9, 9, 11, 255}, {250, 250, 250, 255}};
+static constexpr PanelColour ROW_ACTIVE_NORMAL = {{22, 163, 74, 255}, {34, 197, 94, 255}};
+static constexpr PanelColour ROW_SELECTED_NORMAL = {{37, 99, 235, 255}, {59, 130, 246, 255}};
+static constexpr PanelColour ROW_MARKED_TEXT = {{255, 255, 255, 255}, {255, 255, 255, 255}};
+static constexpr PanelColour UNAVAILABLE_NORMAL = {{228, 228, 231, 255}, {24, 24, 27, 255}};
+static constexpr PanelColour UNAVAILABLE_TEXT = {{161, 161, 170, 255}, {113, 113, 122, 255}};
+static constexpr PanelColour CURVE_NOTE_TEXT = {{82, 82, 91, 255}, {161, 161, 170, 255}};
+static constexpr PanelColour UNSAVED_TEXT = {{245, 158, 11, 255}, {251, 191, 36, 255}};
+
+static nk_color Themed(const PanelColour& colour) { return darkTheme ? colour.dark : colour.light; }
+
+static void SetButtonLook(nk_context* ctx, const PanelColour& normal, const PanelColour& hover,
+                          const PanelColour& text) {
+  ctx->style.button.normal = nk_style_item_color(Themed(normal));
+  ctx->style.button.hover = nk_style_item_color(Themed(hover));
+  ctx->style.button.text_normal = Themed(text);
+  ctx->style.button.text_hover = Themed(text);
+  ctx->style.button.text_active = Themed(text);
+}
+
+// Profile rows and unavailable buttons change only the normal look; hover and
+// pressed keep the theme's.
+static void SetButtonNormalLook(nk_context* ctx, const PanelColour& normal,
+                                const PanelColour& text) {
+  ctx->style.button.normal = nk_style_item_color(Themed(normal));
+  ctx->style.button.text_normal = Themed(text);
+}
+
+// ---- Small helpers ----
+
+static void Spacer(nk_context* ctx, float height) { nk_layout_row_dynamic(ctx, height, 1); }
+
+static void CopyText(char* target, size_t size, const char* source) {
+  std::snprintf(target, size, "%s", source);
+}
+
+static int FindListedProfile(const char* name) {
+  int count = profileCount < PROFILE_LIST_SIZE ? profileCount : PROFILE_LIST_SIZE;
+  for (int i = 0; i < count; ++i) {
+    if (std::strcmp(profileNames[i], name) == 0) return i;
+  }
+  return -1;
+}
+
+// Profile file names are case-insensitive on Windows, so "default" would
+// overwrite or delete the Default profile's file just as well.
+static int IsDefaultProfileName(const char* name) {
+  const char* expected = DEFAULT_PROFILE_NAME;
+  for (; *name && *expected; ++name, ++expected) {
+    char c = *name;
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    char e = *expected;
+    if (e >= 'a' && e <= 'z') e = static_cast<char>(e - 'a' + 'A');
+    if (c != e) return 0;
+  }
+  return *name == '\0' && *expected == '\0';
+}
+
+static void SelectListedProfile(const char* name) {
+  int index = FindListedProfile(name);
+  if (index >= 0) selectedProfile = index;
+}
+
+// A button drawn in the unavailable look when its condition is false; a click
+// then does nothing. Returns 1 for a click while available.
+static int ProfileActionButton(nk_context* ctx, const char* label, int available) {
+  struct nk_style_button saved = ctx->style.button;
+  if (!available) SetButtonNormalLook(ctx, UNAVAILABLE_NORMAL, UNAVAILABLE_TEXT);
+  int clicked = nk_button_label(ctx, label);
+  ctx->style.button = saved;
+  return clicked && available;
+}
+
+// ---- Tab bodies ----
+
+static void BuildTabBar(nk_context* ctx) {
+  static const char* const TAB_NAMES[3] = {"Controls", "Profiles", "Settings"};
+  nk_layout_row_dynamic(ctx, 40, 3);
+  struct nk_style_button saved = ctx->style.button;
+  for (int i = 0; i < 3; ++i) {
+    if (steeringState.currentTab == i) {
+      SetButtonLook(ctx, TAB_CURRENT_NORMAL, TAB_CURRENT_HOVER, TAB_CURRENT_TEXT);
+    } else {
+      SetButtonLook(ctx, TAB_OTHER_NORMAL, TAB_OTHER_HOVER, TAB_OTHER_TEXT);
+    }
+    if (nk_button_label(ctx, TAB_NAMES[i])) steeringState.currentTab = i;
+  }
+  ctx->style.button = saved;
+}
+
+static nk_size SteeringBarValue(float steering) {
+  float fill = (steering - STEERING_CENTER) / STEERING_CENTER * 50.0f + 50.0f;
+  // Keeps the conversion defined for any wheel value (NaN included).
+  if (!(fill > 0.0f)) return 0;
+  if (fill > 100.0f) return 100;
+  return static_cast<nk_size>(fill);
+}
+
+static void BuildControlsTab(nk_context* ctx, char* line) {
+  TuningSlider(ctx, "Steering Sensitivity",
+               "Controls turning speed.\nHigher = Faster response\nLower = More precision",
+               &tuningSettings.sensitivity, 1.0f, 120.0f, 1.0f);
+  Spacer(ctx, 8);
+  TuningSlider(ctx, "Non-Linearity",
+               "Adjusts steering curve.\n1.0 = Linear\nHigher = Precise center, fast edges",
+               &tuningSettings.responseCurve, 1.0f, 3.0f, 0.1f);
+  Spacer(ctx, 8);
+  float smoothing = static_cast<float>(tuningSettings.smoothing);
+  TuningSlider(ctx, "Input Filter",
+               "Reduces jitter/shaking.\n0 = Raw input\nHigher = Smoother but more delay",
+               &smoothing, 0.0f, 20.0f, 1.0f);
+  int32_t window = static_cast<int32_t>(smoothing);
+  if (window != tuningSettings.smoothing) {
+    SetSmoothingWindow(window);
+    // The slider saved before the window changed; the file must hold the new one.
+    SaveSettings();
+  }
+  Spacer(ctx, 8);
+  TuningSlider(ctx, "Force Feedback",
+               "Centering force strength.\nHigher = Stronger return (Drift/Arcade)\nLower = "
+               "Loose wheel",
+               &tuningSettings.autoCenterForce, 0.0f, 30.0f, 0.1f);
+  Spacer(ctx, 8);
+  TuningSlider(ctx, "Wheel Range",
+               "Limits max rotation.\n100% = Full Lock\nLower = Faster lock (F1 style)",
+               &tuningSettings.steeringLimit, 10.0f, 100.0f, 1.0f);
+
+  Spacer(ctx, 16);
+  nk_layout_row_dynamic(ctx, 20, 1);
+  nk_label(ctx, "Real-Time Status", NK_TEXT_LEFT);
+
+  nk_layout_row_dynamic(ctx, 24, 1);
+  nk_size bar = SteeringBarValue(steeringState.steering);
+  nk_progress(ctx, &bar, 100, nk_false);
+
+  float steeringPercent = (steeringState.steering - STEERING_CENTER) / STEERING_CENTER * 100.0f;
+  float throttlePercent = steeringState.throttle / AXIS_MAX * 100.0f;
+  float brakePercent = steeringState.brake / AXIS_MAX * 100.0f;
+  nk_layout_row_dynamic(ctx, 18, 1);
+  std::snprintf(line, PANEL_LINE_SIZE,
+                "Steering: %.0f%% | Throttle: %.0f%% | Brake: %.0f%% | vJoy: %s",
+                static_cast<double>(steeringPercent), static_cast<double>(throttlePercent),
+                static_cast<double>(brakePercent),
+                virtualJoystickLink.vjoyAcquired ? "Connected" : "Disconnected");
+  nk_label(ctx, line, NK_TEXT_LEFT);
+  std::snprintf(line, PANEL_LINE_SIZE, "Mouse Lock: %s | Right-Click Mode: %s",
+                steeringState.mouseLocked ? "Active" : "Inactive",
+                tuningSettings.accelBrakeMode ? "Enabled" : "Disabled");
+  nk_label(ctx, line, NK_TEXT_LEFT);
+}
+
+static void BuildProfileRows(nk_context* ctx) {
+  nk_layout_row_dynamic(ctx, 28, 1);
+  for (int i = 0; i < profileCount && i < PANEL_PROFILE_ROWS && i < PROFILE_LIST_SIZE; ++i) {
+    struct nk_style_button saved = ctx->style.button;
+    if (std::strcmp(profileNames[i], tuningSettings.profile) == 0) {
+      SetButtonNormalLook(ctx, ROW_ACTIVE_NORMAL, ROW_MARKED_TEXT);
+    } else if (i == selectedProfile) {
+      SetButtonNormalLook(ctx, ROW_SELECTED_NORMAL, ROW_MARKED_TEXT);
+    }
+    if (nk_button_label(ctx, profileNames[i])) {
+      if (i == selectedProfile) {
+        selectedProfile = -1;
+        profileNameInput[0] = '\0';
+      } else {
+        selectedProfile = i;
+        CopyText(profileNameInput, PANEL_NAME_SIZE, profileNames[i]);
+      }
+    }
+    ctx->style.button = saved;
+  }
+}
+
+static void BuildProfilesTab(nk_context* ctx, char* line) {
+  nk_layout_row_dynamic(ctx, 20, 1);
+  nk_label(ctx, "Available Profiles", NK_TEXT_LEFT);
+  BuildProfileRows(ctx);
+
+  Spacer(ctx, 16);
+  nk_layout_row_dynamic(ctx, 20, 1);
+  nk_label(ctx, "Profile Name:", NK_TEXT_LEFT);
+  nk_layout_row_dynamic(ctx, 36, 1);
+  // Nuklear's limit counts the terminator: the whole buffer gives 127 characters.
+  nk_edit_string_zero_terminated(ctx, NK_EDIT_FIELD, profileNameInput, PANEL_NAME_SIZE,
+                                 nk_filter_default);
+
+  Spacer(ctx, 8);
+  nk_layout_row_dynamic(ctx, 36, 3);
+  // Each condition is taken just before its button, so it sees an earlier click.
+  int named = profileNameInput[0] != '\0';
+  if (ProfileActionButton(ctx, "Load", named && FindListedProfile(profileNameInput) >= 0)) {
+    LoadProfile(profileNameInput);
+    SelectListedProfile(profileNameInput);
+  }
+
+  named = profileNameInput[0] != '\0';
+  int saveAvailable = named && !IsDefaultProfileName(profileNameInput);
+  int update = saveAvailable && std::strcmp(profileNameInput, tuningSettings.profile) == 0 &&
+               steeringState.profileModified;
+  if (ProfileActionButton(ctx, update ? "Update" : "Save", saveAvailable)) {
+    SaveProfile(profileNameInput);
+    ScanProfiles();
+    SelectListedProfile(profileNameInput);
+  }
+
+  named = profileNameInput[0] != '\0';
+  int deleteAvailable = named && FindListedProfile(profileNameInput) >= 0 &&
+                        !IsDefaultProfileName(profileNameInput);
+  if (ProfileActionButton(ctx, "Delete", deleteAvailable)) {
+    DeleteProfile(profileNameInput);
+    profileNameInput[0] = '\0';
+    selectedProfile = -1;
+    ScanProfiles();
+  }
+
+  Spacer(ctx, 8);
+  nk_layout_row_dynamic(ctx, 14, 1);
+  if (steeringState.profileModified && profileNameInput[0] != '\0') {
+    std::snprintf(line, PANEL_LINE_SIZE,
+                  "Unsaved changes! Click 'Update' to save modifications to '%s'",
+                  tuningSettings.profile);
+    nk_label_colored(ctx, line, NK_TEXT_CENTERED, Themed(UNSAVED_TEXT));
+  } else {
+    nk_label(ctx, "Tip: Green = Active profile | Blue = Selected | Click again to deselect",
+             NK_TEXT_CENTERED);
+  }
+}
+
+static int OptionButton(nk_context* ctx, int32_t on, const char* enabled, const char* disabled) {
+  nk_layout_row_dynamic(ctx, 36, 1);
+  return nk_button_label(ctx, on ? enabled : disabled);
+}
+
+static void HotkeyGroup(nk_context* ctx, const char* id, const char* caption, char* text,
+                        char* applied) {
+  if (!nk_group_begin(ctx, id, NK_WINDOW_NO_SCROLLBAR)) return;
+  nk_layout_row_dynamic(ctx, 16, 1);
+  nk_label(ctx, caption, NK_TEXT_LEFT);
+  nk_layout_row_dynamic(ctx, 36, 1);
+  // The text is edited in place; the hotkeys follow only when the field is left.
+  nk_flags flags =
+      nk_edit_string_zero_terminated(ctx, NK_EDIT_FIELD, text, PANEL_HOTKEY_SIZE, nk_filter_ascii);
+  if ((flags & (NK_EDIT_DEACTIVATED | NK_EDIT_COMMITED)) && std::strcmp(text, applied) != 0) {
+    CopyText(applied, PANEL_HOTKEY_SIZE, text);
+    SaveSettings();
+    RegisterHotkeys();
+  }
+  nk_group_end(ctx);
+}
+
+static void BuildSettingsTab(nk_context* ctx) {
+  TuningSettings& t = tuningSettings;
+
+  nk_layout_row_dynamic(ctx, 20, 1);
+  nk_label(ctx, "Steering Options", NK_TEXT_LEFT);
+  if (OptionButton(ctx, t.curveOnSteering, "Curve on Steering: Enabled",
+                   "Curve on Steering: Disabled")) {
+    // Only profiles carry this value, so the profile is not marked modified.
+    t.curveOnSteering = t.curveOnSteering ? 0 : 1;
+    SaveSettings();
+  }
+  nk_layout_row_dynamic(ctx, 14, 1);
+  nk_label_colored(ctx,
+                   t.curveOnSteering ? "Curve affects BOTH Steering and Auto-Center"
+                                     : "Curve affects ONLY Auto-Center (Linear Steering)",
+                   NK_TEXT_LEFT, Themed(CURVE_NOTE_TEXT));
+
+  Spacer(ctx, 16);
+  nk_layout_row_dynamic(ctx, 20, 1);
+  nk_label(ctx, "Launch at Startup", NK_TEXT_LEFT);
+  if (OptionButton(ctx, t.startWithWindows, "Enabled (runs when Windows starts)",
+                   "Disabled (manual start required)")) {
+    t.startWithWindows = t.startWithWindows ? 0 : 1;
+    SetLaunchAtStartup(t.startWithWindows);
+    SaveSettings();
+  }
+
+  nk_layout_row_dynamic(ctx, 20, 1);
+  nk_label(ctx, "Start Minimized", NK_TEXT_LEFT);
+  if (OptionButton(ctx, t.startMin, "Enabled (starts in tray)",
+                   "Disabled (shows window on start)")) {
+    t.startMin = t.startMin ? 0 : 1;
+    SaveSettings();
+  }
+
+  nk_layout_row_dynamic(ctx, 20, 1);
+  nk_label(ctx, "Right-Click for Throttle/Brake", NK_TEXT_LEFT);
+  if (OptionButton(ctx, t.accelBrakeMode, "Enabled (hold right-click to use)",
+                   "Disabled (always active)")) {
+    t.accelBrakeMode = t.accelBrakeMode ? 0 : 1;
+    SaveSettings();
+  }
+
+  Spacer(ctx, 16);
+  nk_layout_row_dynamic(ctx, 20, 1);
+  nk_label(ctx, "Hotkeys", NK_TEXT_LEFT);
+  nk_layout_row_dynamic(ctx, 60, 2);
+  HotkeyGroup(ctx, "lock_hotkey", "Toggle Mouse Lock:", t.hotkeyLock, appliedHotkeyLock);
+  HotkeyGroup(ctx, "center_hotkey", "Reset Steering:", t.hotkeyRecenter, appliedHotkeyRecenter);
+
+  nk_layout_row_dynamic(ctx, 12, 1);
+  nk_label(ctx, "Format: F4, ^A (Ctrl+A), !B (Alt+B)", NK_TEXT_LEFT);
+}
+
+void BuildMainPanel() {
+  nk_context* ctx = guiContext;
+  if (!ctx) return;
+
+  char line[PANEL_LINE_SIZE];
+  RECT client = {};
+  GetClientRect(mainWindow, &client);
+  if (nk_begin(ctx, "Tarvix",
+               nk_rect(0, 0, static_cast<float>(client.right - client.left),
+                       static_cast<float>(client.bottom - client.top)),
+               NK_WINDOW_NO_SCROLLBAR)) {
+    BuildTabBar(ctx);
+    Spacer(ctx, 12);
+    switch (steeringState.currentTab) {
+      case 0: BuildControlsTab(ctx, line); break;
+      case 1: BuildProfilesTab(ctx, line); break;
+      case 2: BuildSettingsTab(ctx); break;
+      default: break;
+    }
+  }
+  nk_end(ctx);
+}
