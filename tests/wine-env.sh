@@ -2,6 +2,8 @@
 # its own X display, HOME (with Documents), prefix and persistent wineserver.
 #   tarvix_wine_setup      export DISPLAY, HOME, WINEPREFIX, ... and start them
 #   tarvix_wine_teardown   stop them and remove the temporary folder
+# With TARVIX_WINE_KEEP set to a folder, that folder holds the session instead and
+# is kept, so its prefix and Documents survive between runs (scripts/run).
 # A HOME without Documents would make Wine map Documents to HOME itself.
 
 tarvix_wineserver() {
@@ -11,7 +13,12 @@ tarvix_wineserver() {
 }
 
 tarvix_wine_setup() {
-  TARVIX_WINE_DIR=$(mktemp -d "${TMPDIR:-/tmp}/tarvix-wine.XXXXXX")
+  if [ -n "${TARVIX_WINE_KEEP:-}" ]; then
+    TARVIX_WINE_DIR=$TARVIX_WINE_KEEP
+    mkdir -p "$TARVIX_WINE_DIR"
+  else
+    TARVIX_WINE_DIR=$(mktemp -d "${TMPDIR:-/tmp}/tarvix-wine.XXXXXX")
+  fi
   mkdir -p "$TARVIX_WINE_DIR/home/Documents"
   export TARVIX_WINE_DIR
   export HOME="$TARVIX_WINE_DIR/home"
@@ -38,7 +45,9 @@ tarvix_wine_setup() {
     export DISPLAY=":$(head -n1 "$TARVIX_WINE_DIR/display")"
   fi
 
-  wineboot -i >/dev/null 2>&1 || { echo "tarvix: wineboot failed" >&2; return 1; }
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1 || { echo "tarvix: wineboot failed" >&2; return 1; }
+  fi
   tarvix_wineserver -p >/dev/null 2>&1 || true
   export TARVIX_WINE_READY=1
 }
@@ -51,6 +60,6 @@ tarvix_wine_teardown() {
     kill "$TARVIX_XVFB_PID" 2>/dev/null || true
     wait "$TARVIX_XVFB_PID" 2>/dev/null || true
   fi
-  rm -rf "$TARVIX_WINE_DIR"
+  [ -n "${TARVIX_WINE_KEEP:-}" ] || rm -rf "$TARVIX_WINE_DIR"
   unset TARVIX_WINE_DIR TARVIX_WINE_READY TARVIX_XVFB_PID
 }
