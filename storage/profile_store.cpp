@@ -64,26 +64,9 @@ void MakeActiveProfile(const char* name) {
   SaveSettings();
 }
 
-void SetFloat(float* field, const char* value) {
-  float parsed;
-  if (ParseFloatValue(value, &parsed)) *field = parsed;
-}
-
 void ApplyProfileValue(const char* key, const char* value) {
-  TuningSettings& t = tuningSettings;
-  if (std::strcmp(key, "sensitivity") == 0) {
-    SetFloat(&t.sensitivity, value);
-  } else if (std::strcmp(key, "responseCurve") == 0) {
-    SetFloat(&t.responseCurve, value);
-  } else if (std::strcmp(key, "smoothing") == 0) {
-    SetSmoothingWindow(ParseIntValue(value));
-  } else if (std::strcmp(key, "autoCenterForce") == 0) {
-    SetFloat(&t.autoCenterForce, value);
-  } else if (std::strcmp(key, "steeringLimit") == 0) {
-    SetFloat(&t.steeringLimit, value);
-  } else if (std::strcmp(key, "curveOnSteering") == 0) {
-    t.curveOnSteering = ParseIntValue(value);
-  }
+  if (ApplyTuningValue(key, value)) return;
+  if (std::strcmp(key, "curveOnSteering") == 0) tuningSettings.curveOnSteering = ParseIntValue(value);
 }
 
 }  // namespace

@@ -38,17 +38,8 @@ void SetFloat(float* field, const char* value) {
 
 void ApplySettingsValue(const char* key, const char* value) {
   TuningSettings& t = tuningSettings;
-  if (std::strcmp(key, "sensitivity") == 0) {
-    SetFloat(&t.sensitivity, value);
-  } else if (std::strcmp(key, "responseCurve") == 0) {
-    SetFloat(&t.responseCurve, value);
-  } else if (std::strcmp(key, "smoothing") == 0) {
-    SetSmoothingWindow(ParseIntValue(value));
-  } else if (std::strcmp(key, "autoCenterForce") == 0) {
-    SetFloat(&t.autoCenterForce, value);
-  } else if (std::strcmp(key, "steeringLimit") == 0) {
-    SetFloat(&t.steeringLimit, value);
-  } else if (std::strcmp(key, "startMin") == 0) {
+  if (ApplyTuningValue(key, value)) return;
+  if (std::strcmp(key, "startMin") == 0) {
     t.startMin = ParseIntValue(value);
   } else if (std::strcmp(key, "startWithWindows") == 0) {
     t.startWithWindows = ParseIntValue(value);
@@ -64,6 +55,24 @@ void ApplySettingsValue(const char* key, const char* value) {
 }
 
 }  // namespace
+
+int ApplyTuningValue(const char* key, const char* value) {
+  TuningSettings& t = tuningSettings;
+  if (std::strcmp(key, "sensitivity") == 0) {
+    SetFloat(&t.sensitivity, value);
+  } else if (std::strcmp(key, "responseCurve") == 0) {
+    SetFloat(&t.responseCurve, value);
+  } else if (std::strcmp(key, "smoothing") == 0) {
+    SetSmoothingWindow(ParseIntValue(value));
+  } else if (std::strcmp(key, "autoCenterForce") == 0) {
+    SetFloat(&t.autoCenterForce, value);
+  } else if (std::strcmp(key, "steeringLimit") == 0) {
+    SetFloat(&t.steeringLimit, value);
+  } else {
+    return 0;
+  }
+  return 1;
+}
 
 // ---- Data folder paths -----------------------------------------------------
 
