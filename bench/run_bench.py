@@ -1,0 +1,562 @@
+#!/usr/bin/env python3
+"""Tarvix benchmarks: the real tarvix.exe under Wine beside the vJoy stand-in.
+
+Run by scripts/bench inside one prepared Wine session (tests/wine-env.sh), after
+the builds. For the window hidden (startMin 1) and shown (startMin 0) it measures:
+
+  - latency from an injected relative mouse move to the first SetAxis of axis X
+    that carries it, on one clock (QueryPerformanceCounter in both the injector's
+    and the stand-in's log);
+  - with 1000 moves per second: reports accepted per second (each accepted move
+    adds exactly one unit to X, so the growth of X counts them) and output ticks
+    per second;
+  - CPU seconds per wall second of the tarvix process (idle and under 1000 Hz
+    motion), its peak resident memory, and for reference the session's
+    wineserver and X server;
+
+then adds the native engine micro-benchmarks and the Wine panel-pass benchmark,
+prints one table and writes it all as JSON. Standard library only.
+"""
+
+import argparse
+import json
+import os
+import platform
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+AXIS_X = 48
+CENTRE = 16384
+
+# The tuning every run starts from: no filter, no centring and no curve, so each
+# accepted move changes X by exactly dx * sensitivity and nothing else moves it.
+SENSITIVITY = 1.0
+SETTINGS = {
+    "sensitivity": "1.0",
+    "responseCurve": "1.00",
+    "smoothing": "0",
+    "autoCenterForce": "0.0",
+    "steeringLimit": "100.0",
+    "curveOnSteering": "0",
+    "accelBrakeMode": "1",
+}
+LATENCY_DX = 4            # X moves by 4 per accepted move, alternating sign
+LATENCY_GAP_US = (20000, 26000)   # every move passes the 8 ms gate; tick is 16 ms
+BURST_RATE = 1000
+
+
+def fail(message):
+    print("run_bench: " + message, file=sys.stderr)
+    sys.exit(1)
+
+
+# ---- the machine ----
+
+def machine_info():
+    model = "unknown"
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    model = line.split(":", 1)[1].strip()
+                    break
+    except OSError:
+        pass
+    try:
+        wine = subprocess.run(["wine", "--version"], capture_output=True, text=True,
+                              timeout=30).stdout.strip()
+    except (OSError, subprocess.TimeoutExpired):
+        wine = "unknown"
+    return {
+        "cpu": model,
+        "cores": os.cpu_count(),
+        "wine": wine,
+        "kernel": platform.release(),
+        "load_average_at_start": [round(v, 2) for v in os.getloadavg()],
+    }
+
+
+# ---- /proc ----
+
+def cpu_seconds(pid):
+    """utime + stime of one process in seconds, or None when it is gone."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+    except OSError:
+        return None
+    # fields[0] is field 3 (state); utime and stime are fields 14 and 15.
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def peak_rss_kib(pid):
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            for line in f:
+                if line.startswith("VmHWM:"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return None
+
+
+def read_cmdline(pid):
+    try:
+        with open("/proc/%d/cmdline" % pid, "rb") as f:
+            return f.read().replace(b"\0", b" ").decode("utf-8", "replace")
+    except OSError:
+        return ""
+
+
+def session_wineserver():
+    """The wineserver of this session's prefix (others may run beside it)."""
+    prefix = ("WINEPREFIX=" + os.environ["WINEPREFIX"]).encode()
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        pid = int(entry)
+        if "wineserver" not in read_cmdline(pid):
+            continue
+        try:
+            with open("/proc/%d/environ" % pid, "rb") as f:
+                if prefix in f.read().split(b"\0"):
+                    return pid
+        except OSError:
+            continue
+    return None
+
+
+def find_tarvix(started_pid, exe_path):
+    """The Linux process running our tarvix.exe: the one we started when Wine
+    exec'd into it, else the process whose command line names our copy."""
+    if exe_path in read_cmdline(started_pid):
+        return started_pid
+    for entry in os.listdir("/proc"):
+        if entry.isdigit() and exe_path in read_cmdline(int(entry)):
+            return int(entry)
+    return None
+
+
+class CpuWatch:
+    """CPU seconds of a few processes between two calls, per wall second."""
+
+    def __init__(self, pids):
+        self.pids = {k: v for k, v in pids.items() if v}
+        self.wall = time.monotonic()
+        self.start = {k: cpu_seconds(v) for k, v in self.pids.items()}
+
+    def per_second(self):
+        wall = time.monotonic() - self.wall
+        out = {}
+        for k, pid in self.pids.items():
+            now = cpu_seconds(pid)
+            if now is not None and self.start[k] is not None and wall > 0:
+                out[k] = round((now - self.start[k]) / wall, 4)
+        out["wall_seconds"] = round(wall, 2)
+        return out
+
+
+# ---- logs ----
+
+def parse_standin(text):
+    """(seconds, function, args) per call of the stand-in's log."""
+    calls = []
+    for line in text.splitlines():
+        parts = line.split(" ")
+        if len(parts) < 4 or "(" not in parts[2]:
+            continue
+        name, args = parts[2].split("(", 1)
+        args = [int(a) for a in args.rstrip(")").split(",") if a]
+        calls.append((int(parts[0]) / int(parts[1]), name, args))
+    return calls
+
+
+def axis_x(calls):
+    return [(t, a[0]) for t, name, a in calls if name == "SetAxis" and a[2] == AXIS_X]
+
+
+def parse_moves(path):
+    moves = []
+    with open(path) as f:
+        for line in f:
+            parts = line.split()
+            dx, dy = parts[2][len("move("):-1].split(",")
+            moves.append((int(parts[0]) / int(parts[1]), int(dx), int(dy), parts[3] == "1"))
+    return moves
+
+
+class LogTail:
+    """Reads what a growing log gained since the last call."""
+
+    def __init__(self, path):
+        self.path = path
+        self.offset = 0
+
+    def mark(self):
+        try:
+            self.offset = os.path.getsize(self.path)
+        except OSError:
+            self.offset = 0
+
+    def since_mark(self):
+        with open(self.path, "rb") as f:
+            f.seek(self.offset)
+            return f.read().decode("ascii", "replace")
+
+    def whole(self):
+        with open(self.path, "rb") as f:
+            return f.read().decode("ascii", "replace")
+
+
+def nearest_rank(sorted_values, fraction):
+    if not sorted_values:
+        return None
+    k = max(1, int(-(-fraction * len(sorted_values) // 1)))  # ceil
+    return sorted_values[min(k, len(sorted_values)) - 1]
+
+
+def tick_rate(xs):
+    if len(xs) < 2:
+        return None, None
+    span = xs[-1][0] - xs[0][0]
+    gaps = [b[0] - a[0] for a, b in zip(xs, xs[1:])]
+    return (len(xs) - 1) / span, statistics.mean(gaps) * 1000
+
+
+# ---- measurements ----
+
+def latency(moves, xs):
+    """For each move, the first X after it that differs from the X before it,
+    published before the next move: that is the tick that carried the move."""
+    samples, unseen, wrong = [], 0, 0
+    j = 0
+    last_value = CENTRE
+    for i, (t, dx, _dy, sent) in enumerate(moves):
+        while j < len(xs) and xs[j][0] <= t:
+            last_value = xs[j][1]
+            j += 1
+        if not sent:
+            unseen += 1
+            continue
+        limit = moves[i + 1][0] if i + 1 < len(moves) else float("inf")
+        k = j
+        while k < len(xs) and xs[k][0] < limit and xs[k][1] == last_value:
+            k += 1
+        if k >= len(xs) or xs[k][0] >= limit:
+            unseen += 1
+            continue
+        if xs[k][1] - last_value != round(dx * SENSITIVITY):
+            wrong += 1
+        samples.append((xs[k][0] - t) * 1000)
+    samples.sort()
+    return {
+        "moves": len(moves),
+        "measured": len(samples),
+        "unseen": unseen,
+        "wrong_amount": wrong,
+        "median_ms": round(statistics.median(samples), 2) if samples else None,
+        "p99_ms": round(nearest_rank(samples, 0.99), 2) if samples else None,
+        "max_ms": round(samples[-1], 2) if samples else None,
+        "mean_ms": round(statistics.mean(samples), 2) if samples else None,
+    }
+
+
+def accepted_rate(moves, xs):
+    """Every accepted +1 move adds one unit to X: the growth of X between the
+    last tick before the first move and the first tick a pass after the last
+    move counts the accepted reports."""
+    t_first, t_last = moves[0][0], moves[-1][0]
+    before = [v for t, v in xs if t <= t_first]
+    after = [v for t, v in xs if t >= t_last + 0.040]
+    if not before or not after:
+        return None
+    inside = [(t, v) for t, v in xs if t_first <= t <= t_last]
+    steps = {}
+    for (_, a), (_, b) in zip(inside, inside[1:]):
+        steps[b - a] = steps.get(b - a, 0) + 1
+    accepted = (after[0] - before[-1]) / SENSITIVITY
+    span = t_last - t_first
+    return {
+        "moves": len(moves),
+        "input_rate": round((len(moves) - 1) / span, 1),
+        "accepted": int(accepted),
+        "accepted_per_second": round(accepted / span, 1),
+        "per_tick_increments": {str(k): v for k, v in sorted(steps.items())},
+    }
+
+
+def write_settings(start_min):
+    folder = os.path.join(os.environ["HOME"], "Documents", "Tarvix")
+    os.makedirs(folder, exist_ok=True)
+    lines = dict(SETTINGS, startMin=str(start_min))
+    with open(os.path.join(folder, "settings.txt"), "wb") as f:
+        for key, value in lines.items():
+            f.write(("%s=%s\r\n" % (key, value)).encode())
+
+
+def wait_for(predicate, timeout, step=0.05):
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        if predicate():
+            return True
+        time.sleep(step)
+    return predicate()
+
+
+def run_injector(bindir, args, timeout):
+    return subprocess.run(["wine", os.path.join(bindir, "tarvix_mouse_injector.exe")] + args,
+                          capture_output=True, text=True, timeout=timeout)
+
+
+def run_mode(name, start_min, exe, bindir, work, opts):
+    app = os.path.join(work, "app")
+    os.makedirs(app, exist_ok=True)
+    shutil.copy2(exe, os.path.join(app, "tarvix.exe"))
+    shutil.copy2(os.path.join(bindir, "standin", "vJoyInterface.dll"), app)
+    app_exe = os.path.join(app, "tarvix.exe")
+    write_settings(start_min)
+
+    vjoy_log = os.path.join(work, "vjoy-%s.log" % name)
+    if os.path.exists(vjoy_log):
+        os.remove(vjoy_log)
+    # The cursor back in the middle, away from the edges and the window.
+    subprocess.run(["xdotool", "mousemove", "900", "700"], capture_output=True, timeout=10)
+
+    env = dict(os.environ, TARVIX_STANDIN_LOG=vjoy_log)
+    started = time.monotonic()
+    proc = subprocess.Popen(["wine", app_exe], env=env, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    result = {"startMin": start_min}
+    try:
+        tail = LogTail(vjoy_log)
+        first_tick = lambda: os.path.exists(vjoy_log) and ",48)" in tail.whole()
+        if not wait_for(first_tick, opts.start_timeout):
+            fail("%s: tarvix.exe sent no axis within %d s" % (name, opts.start_timeout))
+        result["seconds_to_first_tick"] = round(time.monotonic() - started, 2)
+        pid = find_tarvix(proc.pid, app_exe)
+        if pid is None:
+            fail("%s: cannot find the tarvix process" % name)
+        watched = {"tarvix": pid, "wineserver": session_wineserver(),
+                   "xserver": int(os.environ["TARVIX_XVFB_PID"])
+                   if os.environ.get("TARVIX_XVFB_PID") else None}
+        time.sleep(1.0)
+
+        # Idle: nothing moves, the loop still builds and renders every pass.
+        tail.mark()
+        watch = CpuWatch(watched)
+        time.sleep(opts.idle_seconds)
+        result["idle_cpu"] = watch.per_second()
+        rate, mean_gap = tick_rate(axis_x(parse_standin(tail.since_mark())))
+        result["idle_ticks_per_second"] = round(rate, 2) if rate else None
+        result["idle_mean_tick_interval_ms"] = round(mean_gap, 2) if mean_gap else None
+
+        # Latency: spaced moves, each accepted by the gate, alternating in sign.
+        moves_log = os.path.join(work, "moves-latency-%s.log" % name)
+        tail.mark()
+        watch = CpuWatch(watched)
+        run = run_injector(bindir, ["move", str(opts.moves), str(LATENCY_GAP_US[0]),
+                                    str(LATENCY_GAP_US[1]), str(LATENCY_DX), "0", "1", "1",
+                                    "Z:" + moves_log],
+                           timeout=opts.moves * LATENCY_GAP_US[1] / 1e6 + 60)
+        if run.returncode != 0:
+            fail("%s: injector failed: %s %s" % (name, run.stdout, run.stderr))
+        time.sleep(0.2)  # the last move's tick
+        result["latency_phase_cpu"] = watch.per_second()
+        result["latency"] = latency(parse_moves(moves_log), axis_x(parse_standin(tail.since_mark())))
+
+        # 1000 moves per second, all +1: the gate lets about one in eight through.
+        moves_log = os.path.join(work, "moves-burst-%s.log" % name)
+        count = int(BURST_RATE * opts.burst_seconds)
+        tail.mark()
+        injector = subprocess.Popen(
+            ["wine", os.path.join(bindir, "tarvix_mouse_injector.exe"), "move", str(count),
+             str(1000000 // BURST_RATE), str(1000000 // BURST_RATE), "1", "0", "0", "2",
+             "Z:" + moves_log], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        # CPU is taken strictly inside the burst, past the injector's own start-up.
+        time.sleep(min(1.0, opts.burst_seconds / 4))
+        watch = CpuWatch(watched)
+        time.sleep(opts.burst_seconds * 0.6)
+        result["burst_cpu"] = watch.per_second()
+        out, err = injector.communicate(timeout=opts.burst_seconds + 60)
+        if injector.returncode != 0:
+            fail("%s: injector failed: %s %s" % (name, out, err))
+        time.sleep(0.2)
+        moves = parse_moves(moves_log)
+        xs = axis_x(parse_standin(tail.since_mark()))
+        burst = accepted_rate(moves, xs)
+        inside = [(t, v) for t, v in xs if moves[0][0] <= t <= moves[-1][0]]
+        rate, mean_gap = tick_rate(inside)
+        burst["ticks_per_second"] = round(rate, 2) if rate else None
+        burst["mean_tick_interval_ms"] = round(mean_gap, 2) if mean_gap else None
+        result["burst"] = burst
+
+        result["peak_rss_mib"] = round((peak_rss_kib(pid) or 0) / 1024, 1)
+
+        # End as the tray menu's Exit does, and see it end cleanly.
+        run_injector(bindir, ["exit"], timeout=60)
+        try:
+            result["exit_code"] = proc.wait(timeout=opts.exit_timeout)
+        except subprocess.TimeoutExpired:
+            result["exit_code"] = None
+    finally:
+        if proc.poll() is None:
+            proc.send_signal(signal.SIGTERM)
+            try:
+                proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait(timeout=10)
+    return result
+
+
+def host_micro(path, min_time):
+    if not path or not os.path.exists(path):
+        return None
+    run = subprocess.run([path, "--benchmark_format=json", "--benchmark_repetitions=3",
+                          "--benchmark_report_aggregates_only=true",
+                          "--benchmark_min_time=%s" % min_time],
+                         capture_output=True, text=True, timeout=600)
+    if run.returncode != 0:
+        fail("host benchmark failed: " + run.stderr)
+    data = json.loads(run.stdout)
+    rows = []
+    for b in data["benchmarks"]:
+        if b.get("aggregate_name") != "median":
+            continue
+        assert b["time_unit"] == "ns"
+        rows.append({"name": b["run_name"], "ns_per_call": round(b["cpu_time"], 2)})
+    return {"context": {k: data["context"].get(k) for k in
+                        ("tarvix_build", "library_build_type", "num_cpus", "mhz_per_cpu")},
+            "results": rows}
+
+
+def panel_pass(bindir, passes):
+    exe = os.path.join(bindir, "tarvix_panel_bench.exe")
+    if not os.path.exists(exe):
+        return None
+    run = subprocess.run(["wine", exe, str(passes)], capture_output=True, text=True, timeout=300)
+    if run.returncode != 0:
+        fail("panel benchmark failed: " + run.stderr)
+    return json.loads(run.stdout)
+
+
+# ---- the table ----
+
+def table(report):
+    m = report["machine"]
+    out = []
+    out.append("Tarvix %s benchmarks: %s, %s cores, %s, Linux %s" %
+               (report["version"], m["cpu"], m["cores"], m["wine"], m["kernel"]))
+    out.append("Measured: %s under Wine on Xvfb with the vJoy stand-in" % report["exe"])
+    runs = report["wine_runs"]
+    modes = list(runs)
+
+    def row(label, key):
+        cells = []
+        for mode in modes:
+            value = key(runs[mode])
+            cells.append("-" if value is None else str(value))
+        out.append("  %-52s" % label + "".join("%16s" % c for c in cells))
+
+    out.append("  %-52s" % "" + "".join("%16s" % ("window " + m_) for m_ in modes))
+    lat = lambda k: (lambda r: r["latency"][k])
+    n = runs[modes[0]]["latency"]["moves"]
+    row("Move to axis X, %d moves 20-26 ms apart: median ms" % n, lat("median_ms"))
+    row("  p99 ms", lat("p99_ms"))
+    row("  max ms", lat("max_ms"))
+    row("  moves never seen on X / seen with a wrong amount",
+        lambda r: "%d / %d" % (r["latency"]["unseen"], r["latency"]["wrong_amount"]))
+    row("At 1000 moves/s: reports accepted per second", lambda r: r["burst"]["accepted_per_second"])
+    row("  output ticks per second", lambda r: r["burst"]["ticks_per_second"])
+    row("Idle: output ticks per second", lambda r: r["idle_ticks_per_second"])
+    row("CPU s per wall s, tarvix, idle", lambda r: r["idle_cpu"].get("tarvix"))
+    row("  tarvix, under 1000 moves/s", lambda r: r["burst_cpu"].get("tarvix"))
+    row("  wineserver (session), idle / 1000 moves/s",
+        lambda r: "%s / %s" % (r["idle_cpu"].get("wineserver"), r["burst_cpu"].get("wineserver")))
+    row("  Xvfb, idle / 1000 moves/s",
+        lambda r: "%s / %s" % (r["idle_cpu"].get("xserver"), r["burst_cpu"].get("xserver")))
+    row("Peak resident memory of tarvix (VmHWM), MiB", lambda r: r["peak_rss_mib"])
+    row("Start to first output tick, s", lambda r: r["seconds_to_first_tick"])
+    row("Exit code after the tray's Exit", lambda r: r["exit_code"])
+
+    micro = report.get("host_micro")
+    if micro:
+        out.append("Native engine, ns per call (%s; median of 3):" % micro["context"]["tarvix_build"])
+        for r in micro["results"]:
+            out.append("  %-52s%12s" % (r["name"].replace("BM_", ""), r["ns_per_call"]))
+    panel = report.get("panel_pass")
+    if panel:
+        out.append("Panel pass under Wine, us (median / p99 of %d passes):" % panel["passes"])
+        out.append("  %-40s%14s%14s%14s" % ("", "build", "render", "pass"))
+        for c in panel["cases"]:
+            label = "%s, %s, %s" % (c["tab"], c["theme"], c["window"])
+            cells = ["%.0f / %.0f" % (c[k]["median"], c[k]["p99"])
+                     for k in ("build_us", "render_us", "pass_us")]
+            out.append("  %-40s%14s%14s%14s" % (label, cells[0], cells[1], cells[2]))
+    return "\n".join(out)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--exe", help="tarvix.exe to measure (default: the release build, "
+                        "else the windows build)")
+    parser.add_argument("--bin", default=os.path.join(ROOT, "build", "windows", "bin"),
+                        help="windows build's bin/ (stand-in, injector, panel bench)")
+    parser.add_argument("--host-bench",
+                        default=os.path.join(ROOT, "build", "bench-host", "bin", "tarvix_engine_bench"))
+    parser.add_argument("--out", default=os.path.join(ROOT, "build", "bench.json"))
+    parser.add_argument("--moves", type=int, default=1000)
+    parser.add_argument("--idle-seconds", type=float, default=10.0)
+    parser.add_argument("--burst-seconds", type=float, default=5.0)
+    parser.add_argument("--panel-passes", type=int, default=400)
+    parser.add_argument("--micro-min-time", default="0.2")
+    parser.add_argument("--start-timeout", type=int, default=90)
+    parser.add_argument("--exit-timeout", type=int, default=20)
+    opts = parser.parse_args()
+
+    if not os.environ.get("TARVIX_WINE_READY") or not os.environ.get("TARVIX_WINE_DIR"):
+        fail("no prepared Wine session: run through scripts/bench")
+    exe = opts.exe
+    if not exe:
+        release = os.path.join(ROOT, "build", "release", "bin", "tarvix.exe")
+        exe = release if os.path.exists(release) else os.path.join(opts.bin, "tarvix.exe")
+    for needed in (exe, os.path.join(opts.bin, "tarvix_mouse_injector.exe"),
+                   os.path.join(opts.bin, "standin", "vJoyInterface.dll")):
+        if not os.path.exists(needed):
+            fail("missing " + needed)
+
+    work = os.path.join(os.environ["TARVIX_WINE_DIR"], "bench")
+    os.makedirs(work, exist_ok=True)
+    report = {
+        "version": "0.5.6",
+        "machine": machine_info(),
+        "exe": os.path.relpath(exe, ROOT),
+        "settings": dict(SETTINGS),
+        "wine_runs": {},
+    }
+    began = time.monotonic()
+    print("run_bench: native engine micro-benchmarks", flush=True)
+    report["host_micro"] = host_micro(opts.host_bench, opts.micro_min_time)
+    print("run_bench: panel pass under Wine", flush=True)
+    report["panel_pass"] = panel_pass(opts.bin, opts.panel_passes)
+    for name, start_min in (("hidden", 1), ("shown", 0)):
+        print("run_bench: tarvix.exe, window %s" % name, flush=True)
+        report["wine_runs"][name] = run_mode(name, start_min, exe, opts.bin, work, opts)
+    report["seconds"] = round(time.monotonic() - began, 1)
+
+    os.makedirs(os.path.dirname(opts.out), exist_ok=True)
+    with open(opts.out, "w") as f:
+        json.dump(report, f, indent=2)
+        f.write("\n")
+    print()
+    print(table(report))
+    print("(JSON: %s; run took %s s)" % (os.path.relpath(opts.out, ROOT), report["seconds"]))
+
+
+if __name__ == "__main__":
+    main()
