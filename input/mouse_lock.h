@@ -6,6 +6,8 @@
 
 void ToggleMouseLock();
 LRESULT CALLBACK MouseLockHookProc(int nCode, WPARAM wParam, LPARAM lParam);
+// Removes the hook and shows the cursor if the lock is on; the lock is then
+// off, so a second call (Exit, then WM_DESTROY) does nothing.
 void EndMouseLockAtExit();
 // The main window's WM_SETCURSOR while locked: 1 when answered (no cursor shape),
 // 0 when the message should take its normal route.

@@ -1,0 +1,35 @@
+#include "input/hotkeys.h"
+
+#include <cstring>
+
+#include "engine/tuning.h"
+#include "input/hotkey_text.h"
+
+HWND hotkeyWindow;
+
+namespace {
+
+void RegisterOneHotkey(int id, const char (&text)[32]) {
+  // The text lives in a fixed buffer that a hand-edited file fills; never let
+  // the parser read past it.
+  char terminated[sizeof text];
+  std::memcpy(terminated, text, sizeof text);
+  terminated[sizeof terminated - 1] = '\0';
+
+  uint32_t modifiers = 0;
+  uint32_t key = 0;
+  ParseHotkey(terminated, &modifiers, &key);
+  // A text that names no key leaves this hotkey off; the system's refusal of a
+  // taken combination is not reported either.
+  if (key != 0) RegisterHotKey(hotkeyWindow, id, modifiers, key);
+}
+
+}  // namespace
+
+void RegisterHotkeys() {
+  // Unregister first, so a changed text never leaves the old combination live.
+  UnregisterHotKey(hotkeyWindow, HOTKEY_ID_LOCK);
+  UnregisterHotKey(hotkeyWindow, HOTKEY_ID_RECENTER);
+  RegisterOneHotkey(HOTKEY_ID_LOCK, tuningSettings.hotkeyLock);
+  RegisterOneHotkey(HOTKEY_ID_RECENTER, tuningSettings.hotkeyRecenter);
+}

@@ -1,0 +1,253 @@
+// Raw mouse input through real reports: moves injected by a second Wine process
+// reach "TXInputWnd" as WM_INPUT and drive the engine. The tick is the fake
+// one, so the 8 ms gate is checked at exact times and across the wrap.
+//
+// Wine passes injected input on only while one of its windows has the focus.
+// The gate cases give it to a window of this test: with another program's
+// window in front, Wine's X11 driver follows each move with a second report of
+// zero motion, which would take the gate's slot at a time the test cannot
+// know. The input-sink case puts Wine's notepad in front, as a game would be,
+// and lets every report through the gate.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+#include "engine/tuning.h"
+#include "input/raw_input.h"
+#include "tests/support/input_pump_win32.h"
+#include "tests/support/system_fake.h"
+
+namespace {
+
+constexpr DWORD REPORT_TIMEOUT_MS = 5000;
+constexpr float CENTER = 16384.0f;
+constexpr float COUNT_TO_PEDAL = 32767.0f / 100.0f;
+
+HWND inputWindow;
+HWND focusWindow;
+int inputReportsSeen;  // WM_INPUT messages dispatched to the raw-input window
+int sinkReportsSeen;   // those of them sent while another program was in front
+
+void CountInputReports(const MSG& message) {
+  if (message.message != WM_INPUT || message.hwnd != inputWindow) return;
+  ++inputReportsSeen;
+  if (GET_RAWINPUT_CODE_WPARAM(message.wParam) == RIM_INPUTSINK) ++sinkReportsSeen;
+}
+
+bool OneReportSeen() { return inputReportsSeen >= 1; }
+
+// Injects one relative move and waits until its report has been dispatched.
+void InjectMoveAt(uint32_t tick, int dx, int dy) {
+  fakeSystem.tick = tick;
+  inputReportsSeen = 0;
+  char arguments[64];
+  std::snprintf(arguments, sizeof arguments, "move %d %d", dx, dy);
+  ASSERT_EQ(RunInputHelper(arguments), 0);
+  ASSERT_TRUE(PumpMessagesUntil(OneReportSeen, REPORT_TIMEOUT_MS))
+      << "no raw input for move " << dx << ", " << dy;
+  EXPECT_EQ(inputReportsSeen, 1);
+}
+
+class RawInputTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    MouseAccelerationOff();
+    CreateRawInputWindow();
+    inputWindow = static_cast<HWND>(steeringState.rawInputWindow);
+    focusWindow = CreateTestWindow("raw input test");
+  }
+
+  static void TearDownTestSuite() {
+    DestroyWindow(focusWindow);
+    MouseAccelerationRestore();
+  }
+
+  void SetUp() override {
+    ASSERT_NE(inputWindow, nullptr);
+    ASSERT_TRUE(FocusTestWindow(focusWindow)) << "no keyboard focus";
+    PumpPendingMessages();  // nothing left over from an earlier case
+    ResetToDefaults();
+    steeringState.rawInputWindow = inputWindow;
+    // Plain arithmetic: no averaging, no curve, pedals follow motion always.
+    tuningSettings.sensitivity = 45.0f;
+    tuningSettings.smoothing = 0;
+    tuningSettings.curveOnSteering = 0;
+    tuningSettings.accelBrakeMode = 0;
+    FakeSystemReset();
+    fakeSystem.overrideTick = 1;
+    fakeSystem.overrideButtons = 1;
+    inputReportsSeen = 0;
+    sinkReportsSeen = 0;
+    inputPump.observe = CountInputReports;
+  }
+
+  void TearDown() override {
+    inputPump.observe = nullptr;
+    FakeSystemReset();
+  }
+};
+
+TEST_F(RawInputTest, WindowIsMessageOnlyAndMouseIsRegisteredAsSink) {
+  char className[32] = {};
+  GetClassNameA(inputWindow, className, sizeof className);
+  EXPECT_STREQ(className, "TXInputWnd");
+  EXPECT_EQ(FindWindowExA(HWND_MESSAGE, nullptr, "TXInputWnd", nullptr), inputWindow);
+  EXPECT_FALSE(IsWindowVisible(inputWindow));
+
+  RAWINPUTDEVICE devices[4] = {};
+  UINT count = 4;
+  ASSERT_EQ(GetRegisteredRawInputDevices(devices, &count, sizeof(RAWINPUTDEVICE)), 1u);
+  EXPECT_EQ(devices[0].usUsagePage, 0x01);
+  EXPECT_EQ(devices[0].usUsage, 0x02);
+  EXPECT_EQ(devices[0].dwFlags, static_cast<DWORD>(RIDEV_INPUTSINK));
+  EXPECT_EQ(devices[0].hwndTarget, inputWindow);
+}
+
+TEST_F(RawInputTest, GateDropsReportsCloserThanEightMilliseconds) {
+  InjectMoveAt(1000, 3, -50);
+  EXPECT_EQ(steeringState.lastRawInputTick, 1000u);
+  EXPECT_FLOAT_EQ(steeringState.steering, CENTER + 3 * 45.0f);
+  EXPECT_FLOAT_EQ(steeringState.throttle, 50 * COUNT_TO_PEDAL);
+  EXPECT_EQ(steeringState.brake, 0.0f);
+
+  // 5 ms later: dropped whole, and the gate keeps the first report's time.
+  InjectMoveAt(1005, 10, 20);
+  EXPECT_EQ(steeringState.lastRawInputTick, 1000u);
+  EXPECT_FLOAT_EQ(steeringState.steering, CENTER + 3 * 45.0f);
+  EXPECT_FLOAT_EQ(steeringState.throttle, 50 * COUNT_TO_PEDAL);
+
+  // 8 ms after the first: accepted. Horizontal only, so the pedals stay.
+  InjectMoveAt(1008, -2, 0);
+  EXPECT_EQ(steeringState.lastRawInputTick, 1008u);
+  EXPECT_FLOAT_EQ(steeringState.steering, CENTER + 1 * 45.0f);
+  EXPECT_FLOAT_EQ(steeringState.throttle, 50 * COUNT_TO_PEDAL);
+  EXPECT_EQ(steeringState.brake, 0.0f);
+}
+
+TEST_F(RawInputTest, GateHoldsAcrossTheTickWrap) {
+  InjectMoveAt(0xFFFFFFFCu, 1, 0);
+  EXPECT_EQ(steeringState.lastRawInputTick, 0xFFFFFFFCu);
+  EXPECT_FLOAT_EQ(steeringState.steering, CENTER + 45.0f);
+
+  InjectMoveAt(0x00000002u, 1, 0);  // 6 ms after, past the wrap
+  EXPECT_EQ(steeringState.lastRawInputTick, 0xFFFFFFFCu);
+  EXPECT_FLOAT_EQ(steeringState.steering, CENTER + 45.0f);
+
+  InjectMoveAt(0x00000004u, 1, 0);  // 8 ms after
+  EXPECT_EQ(steeringState.lastRawInputTick, 0x00000004u);
+  EXPECT_FLOAT_EQ(steeringState.steering, CENTER + 90.0f);
+}
+
+TEST_F(RawInputTest, VerticalOnlyReportReachesPedalsAndLeavesTheWheel) {
+  // With averaging on, a steering call with 0 would enter the ring and halve
+  // the next average: the ring count shows whether one was made.
+  tuningSettings.smoothing = 2;
+  InjectMoveAt(2000, 10, 0);
+  EXPECT_FLOAT_EQ(steeringState.steering, CENTER + 450.0f);
+  EXPECT_EQ(steeringState.ringCount, 1);
+
+  InjectMoveAt(2008, 0, 7);
+  EXPECT_EQ(steeringState.lastRawInputTick, 2008u);
+  EXPECT_FLOAT_EQ(steeringState.steering, CENTER + 450.0f);
+  EXPECT_EQ(steeringState.ringCount, 1);
+  EXPECT_FLOAT_EQ(steeringState.brake, 7 * COUNT_TO_PEDAL);
+  EXPECT_EQ(steeringState.throttle, 0.0f);
+}
+
+TEST_F(RawInputTest, ReportOfAnotherDeviceAppliesNothing) {
+  // Only the mouse is registered by the program; register the keyboard too so
+  // a keyboard report reaches the window. In right-click pedal mode with the
+  // button up, any pedal call would drop the throttle to 0.
+  RAWINPUTDEVICE keyboard{};
+  keyboard.usUsagePage = 0x01;
+  keyboard.usUsage = 0x06;
+  keyboard.dwFlags = RIDEV_INPUTSINK;
+  keyboard.hwndTarget = inputWindow;
+  ASSERT_TRUE(RegisterRawInputDevices(&keyboard, 1, sizeof keyboard));
+
+  tuningSettings.accelBrakeMode = 1;
+  fakeSystem.rightDown = 0;
+  steeringState.throttle = 5000.0f;
+  steeringState.steering = 20000.0f;
+  fakeSystem.tick = 3000;
+  ASSERT_EQ(RunInputHelper("keys 0x87"), 0);  // F24: reaches nothing else
+  bool seen = PumpMessagesUntil(OneReportSeen, REPORT_TIMEOUT_MS);
+
+  keyboard.dwFlags = RIDEV_REMOVE;
+  keyboard.hwndTarget = nullptr;
+  RegisterRawInputDevices(&keyboard, 1, sizeof keyboard);
+  PumpPendingMessages();
+
+  ASSERT_TRUE(seen) << "no raw keyboard report";
+  EXPECT_EQ(steeringState.lastRawInputTick, 3000u);  // the gate runs before the type is known
+  EXPECT_EQ(steeringState.throttle, 5000.0f);
+  EXPECT_EQ(steeringState.steering, 20000.0f);
+}
+
+TEST_F(RawInputTest, UnreadableReportAppliesNothing) {
+  // A handle the system does not know: the read fails and nothing moves.
+  tuningSettings.accelBrakeMode = 1;
+  steeringState.throttle = 5000.0f;
+  fakeSystem.tick = 4000;
+  RawInputWindowProc(inputWindow, WM_INPUT, RIM_INPUTSINK, static_cast<LPARAM>(0x7654321));
+  EXPECT_EQ(steeringState.lastRawInputTick, 4000u);
+  EXPECT_EQ(steeringState.throttle, 5000.0f);
+  EXPECT_EQ(steeringState.steering, CENTER);
+}
+
+// Every report gets a tick 8 ms after the one before, so all pass the gate;
+// Wine's extra zero-motion reports then add nothing.
+void OpenGateAndCount(const MSG& message) {
+  if (message.message == WM_INPUT && message.hwnd == inputWindow) fakeSystem.tick += 8;
+  CountInputReports(message);
+}
+
+HWND notepadWindow;
+
+bool NotepadShown() {
+  notepadWindow = FindWindowA("Notepad", nullptr);
+  return notepadWindow != nullptr;
+}
+
+bool NotepadInFront() { return GetForegroundWindow() == notepadWindow; }
+
+bool SinkMotionArrived() {
+  return sinkReportsSeen > 0 && steeringState.steering == CENTER + 5 * 45.0f &&
+         std::fabs(steeringState.throttle - 20 * COUNT_TO_PEDAL) < 0.01f;
+}
+
+TEST_F(RawInputTest, ReportsArriveWhileAnotherProgramIsInFront) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION notepad{};
+  char commandLine[] = "notepad.exe";
+  ASSERT_TRUE(CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &notepad));
+  CloseHandle(notepad.hThread);
+  bool inFront = PumpMessagesUntil(NotepadShown, REPORT_TIMEOUT_MS);
+  if (inFront) {
+    SetForegroundWindow(notepadWindow);
+    inFront = PumpMessagesUntil(NotepadInFront, REPORT_TIMEOUT_MS);
+  }
+
+  bool arrived = false;
+  int helperResult = -1;
+  if (inFront) {
+    fakeSystem.tick = 5000;
+    inputPump.observe = OpenGateAndCount;
+    helperResult = RunInputHelper("move 5 -20");
+    arrived = PumpMessagesUntil(SinkMotionArrived, REPORT_TIMEOUT_MS);
+  }
+  TerminateProcess(notepad.hProcess, 0);
+  WaitForSingleObject(notepad.hProcess, REPORT_TIMEOUT_MS);
+  CloseHandle(notepad.hProcess);
+
+  ASSERT_TRUE(inFront) << "notepad did not come to the front";
+  EXPECT_EQ(helperResult, 0);
+  EXPECT_TRUE(arrived) << sinkReportsSeen << " sink reports; wheel " << steeringState.steering
+                       << ", throttle " << steeringState.throttle;
+}
+
+}  // namespace
