@@ -59,13 +59,6 @@ TEST_F(OutputTickTest, SendsAxesThenButtonsInOrder) {
   }
 }
 
-TEST_F(OutputTickTest, CentresBeforeSending) {
-  steeringState.steering = 16380.0f;  // force 5: step 125 >= 4
-  OutputTick();
-  ExpectCall(0, VJOY_FAKE_AXIS, 0x30, 16384);
-  EXPECT_EQ(steeringState.steering, 16384.0f);
-}
-
 // Centring reads the button as the previous tick saw it: the press is seen at
 // the first tick after it, and from the next tick on the wheel holds; after the
 // release it holds one tick more.
@@ -73,7 +66,7 @@ TEST_F(OutputTickTest, LeftButtonSuspendsCentringFromTheTickAfterThePress) {
   tuningSettings.autoCenterForce = 1.0f;
   tuningSettings.responseCurve = 1.0f;
   steeringState.steering = 0.0f;  // far enough never to reach centre here
-  struct Tick {
+  struct {
     int leftDown;
     bool moves;
   } ticks[] = {
@@ -87,7 +80,7 @@ TEST_F(OutputTickTest, LeftButtonSuspendsCentringFromTheTickAfterThePress) {
   };
   float before = steeringState.steering;
   int n = 0;
-  for (const Tick& t : ticks) {
+  for (const auto& t : ticks) {
     fakeSystem.leftDown = t.leftDown;
     const int firstCall = vjoyFake.callCount;
     OutputTick();
@@ -99,7 +92,8 @@ TEST_F(OutputTickTest, LeftButtonSuspendsCentringFromTheTickAfterThePress) {
     before = after;
     ++n;
   }
-  // linear, 1 x 25 at centre to 50 at full lock: the first tick from 0 moves 50
+  // Centring runs before sending: linear, 1 x 25 at centre to 50 at full lock,
+  // so the first tick from 0 sends 50.
   EXPECT_EQ(vjoyFake.calls[0].value, 50);
 }
 

@@ -21,35 +21,28 @@ class Pedals : public ::testing::Test {
 
 TEST_F(Pedals, FreeModeIsOneSignedTravel) {
   struct Case {
-    float throttle;
-    float brake;
+    float throttle, brake;
     int32_t dy;
     int rightDown;  // ignored in this mode
-    float expectThrottle;
-    float expectBrake;
+    float expectThrottle, expectBrake;
   } cases[] = {
-      // 50 x 327.67
-      {0.0f, 0.0f, -50, 0, 16383.5f, 0.0f},
-      {0.0f, 0.0f, 50, 0, 0.0f, 16383.5f},
+      // 50 x 327.67; the right button plays no part
       {0.0f, 0.0f, -50, 1, 16383.5f, 0.0f},
-      {1000.0f, 0.0f, -1, 0, 1327.67f, 0.0f},
+      {0.0f, 0.0f, 50, 0, 0.0f, 16383.5f},
       // brake 10 counts, 30 counts away: the 20 left over press the throttle
       {0.0f, 3276.7f, -30, 0, 6553.4f, 0.0f},
       {6553.4f, 0.0f, 30, 0, 0.0f, 3276.7f},
       // release only: 5000 - 3276.7
       {0.0f, 5000.0f, -10, 0, 0.0f, 1723.3f},
-      {5000.0f, 0.0f, 10, 1, 1723.3f, 0.0f},
       // exactly released, nothing carried
       {0.0f, 3276.7f, -10, 0, 0.0f, 0.0f},
       // full travel holds
       {32767.0f, 0.0f, -10, 0, 32767.0f, 0.0f},
-      {0.0f, 32767.0f, 10, 0, 0.0f, 32767.0f},
       {0.0f, 0.0f, -200, 0, 32767.0f, 0.0f},
       // carry-over larger than the travel is clamped too
       {0.0f, 100.0f, -200, 0, 32767.0f, 0.0f},
       // no vertical motion, no change
       {1000.0f, 0.0f, 0, 1, 1000.0f, 0.0f},
-      {0.0f, 2000.0f, 0, 0, 0.0f, 2000.0f},
   };
   for (const Case& c : cases) {
     SetUp();
@@ -58,10 +51,10 @@ TEST_F(Pedals, FreeModeIsOneSignedTravel) {
     steeringState.brake = c.brake;
     fakeSystem.rightDown = c.rightDown;
     ApplyPedalDelta(c.dy);
-    EXPECT_NEAR(steeringState.throttle, c.expectThrottle, TOL)
-        << "throttle " << c.throttle << " brake " << c.brake << " dy " << c.dy;
-    EXPECT_NEAR(steeringState.brake, c.expectBrake, TOL)
-        << "throttle " << c.throttle << " brake " << c.brake << " dy " << c.dy;
+    SCOPED_TRACE(testing::Message() << "throttle " << c.throttle << " brake " << c.brake
+                                    << " dy " << c.dy);
+    EXPECT_NEAR(steeringState.throttle, c.expectThrottle, TOL);
+    EXPECT_NEAR(steeringState.brake, c.expectBrake, TOL);
     EXPECT_FALSE(steeringState.throttle > 0.0f && steeringState.brake > 0.0f);
   }
 }
@@ -71,8 +64,7 @@ TEST_F(Pedals, FreeModeIsOneSignedTravel) {
 struct PedalStep {
   int rightDown;
   int32_t dy;
-  float throttle;
-  float brake;
+  float throttle, brake;
   int32_t latch;
 };
 
@@ -128,16 +120,6 @@ TEST_F(Pedals, RightClickModeClearsTheOtherPedalLeftFromFreeMode) {
   }
 }
 
-TEST_F(Pedals, SwitchingModeKeepsThePedalsUntilTheNextMessage) {
-  tuningSettings.accelBrakeMode = 0;
-  ApplyPedalDelta(-50);
-  tuningSettings.accelBrakeMode = 1;
-  EXPECT_NEAR(steeringState.throttle, 16383.5f, TOL);
-  fakeSystem.rightDown = 0;
-  ApplyPedalDelta(0);
-  EXPECT_EQ(steeringState.throttle, 0.0f);
-}
-
 TEST_F(Pedals, UnknownModeLeavesEverythingAlone) {
   for (int32_t mode : {2, -1, 100}) {
     SetUp();
@@ -158,15 +140,11 @@ TEST_F(Pedals, UnknownModeLeavesEverythingAlone) {
 // |INT32_MIN| does not fit in 32 bits; the pedals must simply go to full travel.
 TEST_F(Pedals, ExtremeDeltasStayWithinTheAxis) {
   tuningSettings.accelBrakeMode = 0;
-  ApplyPedalDelta(INT32_MIN);
-  EXPECT_EQ(steeringState.throttle, 32767.0f);
-  EXPECT_EQ(steeringState.brake, 0.0f);
-  ApplyPedalDelta(INT32_MAX);
-  EXPECT_EQ(steeringState.throttle, 0.0f);
-  EXPECT_EQ(steeringState.brake, 32767.0f);
-  ApplyPedalDelta(INT32_MIN);
-  EXPECT_EQ(steeringState.throttle, 32767.0f);
-  EXPECT_EQ(steeringState.brake, 0.0f);
+  for (int32_t dy : {INT32_MIN, INT32_MAX, INT32_MIN}) {
+    ApplyPedalDelta(dy);
+    EXPECT_EQ(steeringState.throttle, dy < 0 ? 32767.0f : 0.0f) << dy;
+    EXPECT_EQ(steeringState.brake, dy < 0 ? 0.0f : 32767.0f) << dy;
+  }
 
   SetUp();
   const PedalStep throttle[] = {{1, INT32_MIN, 32767.0f, 0.0f, 1}, {1, INT32_MIN, 32767.0f, 0.0f, 1}};

@@ -8,10 +8,7 @@ VJoyFake vjoyFake;
 namespace {
 
 void Record(int kind, uint32_t id, int32_t value) {
-  if (vjoyFake.callCount >= VJOY_FAKE_MAX_CALLS) {
-    vjoyFake.droppedCalls += 1;
-    return;
-  }
+  if (vjoyFake.callCount >= VJOY_FAKE_MAX_CALLS) return;
   VJoyFakeCall& c = vjoyFake.calls[vjoyFake.callCount++];
   c.kind = kind;
   c.id = id;
@@ -23,22 +20,10 @@ void Record(int kind, uint32_t id, int32_t value) {
 
 void VJoyFakeReset() {
   vjoyFake = VJoyFake{};
-  vjoyFake.bindResult = 1;
   virtualJoystickLink = VirtualJoystickLink{};
   virtualJoystickLink.vjoyAcquired = 1;
-}
-
-int32_t VJoyBind() {
-  vjoyFake.bindCount += 1;
-  virtualJoystickLink.vjoyAcquired = vjoyFake.bindResult;
-  return vjoyFake.bindResult;
 }
 
 void VJoySetAxis(uint32_t axis, int32_t value) { Record(VJOY_FAKE_AXIS, axis, value); }
 
 void VJoySetButton(uint8_t button, int32_t pressed) { Record(VJOY_FAKE_BUTTON, button, pressed); }
-
-void VJoyRelease() {
-  vjoyFake.releaseCount += 1;
-  virtualJoystickLink.vjoyAcquired = 0;
-}

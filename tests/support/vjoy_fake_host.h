@@ -17,12 +17,8 @@ struct VJoyFakeCall {
 constexpr int VJOY_FAKE_MAX_CALLS = 256;
 
 struct VJoyFake {
-  int32_t bindResult;  // what VJoyBind answers (and stores in vjoyAcquired)
-  int bindCount;
-  int releaseCount;
   VJoyFakeCall calls[VJOY_FAKE_MAX_CALLS];
-  int callCount;
-  int droppedCalls;  // calls past the end of the record
+  int callCount;  // calls past the end of the record are not kept
 };
 
 extern VJoyFake vjoyFake;
