@@ -21,6 +21,8 @@
 #include "storage/launch_at_startup.h"
 #include "storage/profile_store.h"
 #include "storage/settings_file.h"
+#include "tests/support/gui_test_win32.h"
+#include "tests/support/storage_files.h"
 #include "ui/main_panel.h"
 #include "ui/nk.h"
 #include "ui/theme.h"
@@ -28,49 +30,9 @@
 
 namespace {
 
-// ---- What one frame drew ----
-
-struct DrawnText {
-  std::string text;
-  float x, y, w, h;
-  nk_color colour;
-  float CenterX() const { return x + w / 2; }
-  float CenterY() const { return y + h / 2; }
-};
-
-struct DrawnRect {
-  float x, y, w, h;
-  nk_color colour;
-  bool Contains(float px, float py) const {
-    return px >= x && px < x + w && py >= y && py < y + h;
-  }
-};
-
-struct DrawnFrame {
-  std::vector<DrawnText> texts;
-  std::vector<DrawnRect> fills;
-};
+// ---- One frame, and input into it ----
 
 DrawnFrame lastFrame;
-std::string dataFolder;
-
-void CaptureFrame() {
-  lastFrame = DrawnFrame{};
-  const struct nk_command* command;
-  nk_foreach(command, guiContext) {
-    if (command->type == NK_COMMAND_TEXT) {
-      auto* t = reinterpret_cast<const struct nk_command_text*>(command);
-      lastFrame.texts.push_back({std::string(t->string, static_cast<size_t>(t->length)),
-                                 static_cast<float>(t->x), static_cast<float>(t->y),
-                                 static_cast<float>(t->w), static_cast<float>(t->h),
-                                 t->foreground});
-    } else if (command->type == NK_COMMAND_RECT_FILLED) {
-      auto* r = reinterpret_cast<const struct nk_command_rect_filled*>(command);
-      lastFrame.fills.push_back({static_cast<float>(r->x), static_cast<float>(r->y),
-                                 static_cast<float>(r->w), static_cast<float>(r->h), r->color});
-    }
-  }
-}
 
 // One pass as the main loop runs it: input, panel, render.
 void RunFrame(const std::function<void()>& input = nullptr) {
@@ -78,7 +40,7 @@ void RunFrame(const std::function<void()>& input = nullptr) {
   if (input) input();
   nk_input_end(guiContext);
   BuildMainPanel();
-  CaptureFrame();
+  lastFrame = CaptureFrame(guiContext);
   nk_gdi_render(backgroundColor);
 }
 
@@ -105,70 +67,55 @@ void Click(float x, float y) {
   });
 }
 
-const DrawnText* FindText(const std::string& text) {
-  for (const DrawnText& t : lastFrame.texts) {
-    if (t.text == text) return &t;
-  }
-  return nullptr;
-}
+bool Shows(const std::string& text) { return lastFrame.Shows(text); }
 
 const DrawnText* FindTextStarting(const std::string& prefix) {
-  for (const DrawnText& t : lastFrame.texts) {
+  for (const DrawnText& t : lastFrame.texts)
     if (t.text.compare(0, prefix.size(), prefix) == 0) return &t;
-  }
   return nullptr;
-}
-
-bool Shows(const std::string& text) { return FindText(text) != nullptr; }
-
-int CountTexts(const std::string& text) {
-  int n = 0;
-  for (const DrawnText& t : lastFrame.texts) n += t.text == text;
-  return n;
 }
 
 void ClickText(const std::string& text) {
-  const DrawnText* t = FindText(text);
+  const DrawnText* t = lastFrame.Find(text);
   ASSERT_NE(t, nullptr) << "no \"" << text << "\" on screen";
-  float x = t->CenterX();
-  float y = t->CenterY();
+  const float x = t->CenterX(), y = t->CenterY();
   Click(x, y);
-}
-
-// The background a widget was drawn on: the smallest filled rectangle under the
-// middle of its text.
-nk_color BackgroundOf(const DrawnText& text) {
-  const DrawnRect* best = nullptr;
-  for (const DrawnRect& r : lastFrame.fills) {
-    if (!r.Contains(text.CenterX(), text.CenterY())) continue;
-    if (!best || r.w * r.h < best->w * best->h) best = &r;
-  }
-  return best ? best->colour : nk_color{0, 0, 0, 0};
-}
-
-nk_color BackgroundOf(const std::string& text) {
-  const DrawnText* t = FindText(text);
-  EXPECT_NE(t, nullptr) << "no \"" << text << "\" on screen";
-  return t ? BackgroundOf(*t) : nk_color{0, 0, 0, 0};
-}
-
-nk_color TextColourOf(const std::string& text) {
-  const DrawnText* t = FindText(text);
-  EXPECT_NE(t, nullptr) << "no \"" << text << "\" on screen";
-  return t ? t->colour : nk_color{0, 0, 0, 0};
 }
 
 std::string Rgb(nk_color c) {
   return "(" + std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b) + ")";
 }
-std::string Rgb(int r, int g, int b) {
-  return "(" + std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(b) + ")";
+std::string Rgb(int r, int g, int b) { return Rgb(nk_rgb(r, g, b)); }
+
+// The background a widget was drawn on, as "(r,g,b)": the smallest filled
+// rectangle under the middle of its text.
+std::string BackgroundOf(const std::string& text) {
+  const DrawnText* t = lastFrame.Find(text);
+  if (!t) return "no \"" + text + "\" on screen";
+  const DrawnRect* best = nullptr;
+  for (const DrawnRect& r : lastFrame.fills) {
+    if (r.Contains(t->CenterX(), t->CenterY()) && (!best || r.w * r.h < best->w * best->h)) best = &r;
+  }
+  return best ? Rgb(best->colour) : "nothing under \"" + text + "\"";
+}
+
+std::string TextColourOf(const std::string& text) {
+  const DrawnText* t = lastFrame.Find(text);
+  return t ? Rgb(t->colour) : "no \"" + text + "\" on screen";
+}
+
+float CaptionX(const std::string& caption) {
+  const DrawnText* t = lastFrame.Find(caption);
+  EXPECT_NE(t, nullptr) << caption;
+  return t ? t->x : -100;
 }
 
 // A field's middle: the caption's row, one spacing, then half the field's row.
-float FieldCenterBelow(const DrawnText& caption, float captionRowHeight, float fieldRowHeight) {
-  return caption.CenterY() + captionRowHeight / 2 + guiContext->style.window.spacing.y +
-         fieldRowHeight / 2;
+float FieldCenterBelow(const std::string& caption, float captionRowHeight, float fieldRowHeight) {
+  const DrawnText* t = lastFrame.Find(caption);
+  EXPECT_NE(t, nullptr) << caption;
+  if (!t) return -100;
+  return t->CenterY() + captionRowHeight / 2 + guiContext->style.window.spacing.y + fieldRowHeight / 2;
 }
 
 void TypeText(const char* text) {
@@ -177,61 +124,43 @@ void TypeText(const char* text) {
   });
 }
 
-void PressKey(WPARAM key) {
-  RunFrame([&] { Send(WM_KEYDOWN, key, 1); });
-  RunFrame([&] { Send(WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u)); });
-}
-
 // ---- Files ----
 
-std::string ReadFile(const std::string& path) {
-  std::string content;
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return content;
-  char buffer[512];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, n);
-  std::fclose(file);
-  return content;
-}
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-bool FileExists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string ProfilePath(const std::string& name) {
-  return std::string(profileFolderPath) + "\\" + name + ".txt";
-}
+std::string ProfilePath(const std::string& name) { return std::string(profileFolderPath) + "\\" + name + ".txt"; }
 
 void WriteProfileFile(const std::string& name, float sensitivity) {
-  FILE* file = std::fopen(ProfilePath(name).c_str(), "w");
-  ASSERT_NE(file, nullptr) << name;
-  std::fprintf(file,
-               "sensitivity=%.1f\nresponseCurve=1.50\nsmoothing=2\nautoCenterForce=5.0\n"
-               "steeringLimit=100.0\ncurveOnSteering=1\n",
-               static_cast<double>(sensitivity));
-  std::fclose(file);
+  char bytes[256];
+  std::snprintf(bytes, sizeof bytes,
+                "sensitivity=%.1f\r\nresponseCurve=1.50\r\nsmoothing=2\r\nautoCenterForce=5.0\r\n"
+                "steeringLimit=100.0\r\ncurveOnSteering=1\r\n",
+                static_cast<double>(sensitivity));
+  ASSERT_TRUE(WriteFileBytes(ProfilePath(name), bytes)) << name;
 }
 
 void ClearProfileFolder() {
-  std::string pattern = std::string(profileFolderPath) + "\\*";
   WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA(pattern.c_str(), &entry);
+  HANDLE find = FindFirstFileA((std::string(profileFolderPath) + "\\*").c_str(), &entry);
   if (find == INVALID_HANDLE_VALUE) return;
   do {
-    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
       DeleteFileA((std::string(profileFolderPath) + "\\" + entry.cFileName).c_str());
-    }
   } while (FindNextFileA(find, &entry));
   FindClose(find);
 }
 
-int ListedIndex(const char* name) {
-  for (int i = 0; i < profileCount; ++i) {
-    if (std::strcmp(profileNames[i], name) == 0) return i;
-  }
+std::string Saved() { return ReadFileBytes(settingsFilePath); }
+
+int ListedIndex(const std::string& name) {
+  for (int i = 0; i < profileCount; ++i)
+    if (name == profileNames[i]) return i;
   return -1;
 }
+
+void SetText(char* field, size_t size, const std::string& text) { std::snprintf(field, size, "%s", text.c_str()); }
+void SetNameField(const std::string& text) { SetText(profileNameInput, sizeof profileNameInput, text); }
+void SetActiveProfile(const std::string& text) { SetText(tuningSettings.profile, sizeof tuningSettings.profile, text); }
 
 // ---- The window, the GUI and the data folder, made once for the program ----
 
@@ -239,11 +168,10 @@ void MakeShellOnce() {
   if (mainWindow) return;
   char temp[MAX_PATH];
   GetTempPathA(sizeof temp, temp);
-  dataFolder = std::string(temp) + "tarvix-gui-panel-" + std::to_string(GetCurrentProcessId());
+  const std::string dataFolder = std::string(temp) + "tarvix-gui-panel-" + std::to_string(GetCurrentProcessId());
   CreateDirectoryA(dataFolder.c_str(), nullptr);
   SetDataFolder(dataFolder.c_str());
   CreateDirectoryA(profileFolderPath, nullptr);
-
   mainWindow = CreateMainWindow(GetModuleHandleA(nullptr));
   ASSERT_NE(mainWindow, nullptr);
   ASSERT_NE(CreateGui(mainWindow), nullptr);
@@ -277,16 +205,12 @@ class GuiTest : public ::testing::Test {
 // ---- Tabs ----
 
 TEST_F(GuiTest, OpensOnControlsAndSwitchesTabsInTheFrameOfTheClick) {
-  RunFrame();
   EXPECT_TRUE(Shows("Controls"));
-  EXPECT_TRUE(Shows("Profiles"));
-  EXPECT_TRUE(Shows("Settings"));
   EXPECT_TRUE(Shows("Real-Time Status"));
 
-  const DrawnText* profiles = FindText("Profiles");
+  const DrawnText* profiles = lastFrame.Find("Profiles");
   ASSERT_NE(profiles, nullptr);
-  float x = profiles->CenterX();
-  float y = profiles->CenterY();
+  const float x = profiles->CenterX(), y = profiles->CenterY();
   RunFrame([&] {
     Send(WM_MOUSEMOVE, 0, Point(x, y));
     Send(WM_LBUTTONDOWN, MK_LBUTTON, Point(x, y));
@@ -299,59 +223,44 @@ TEST_F(GuiTest, OpensOnControlsAndSwitchesTabsInTheFrameOfTheClick) {
   ClickText("Settings");
   EXPECT_EQ(steeringState.currentTab, 2);
   EXPECT_TRUE(Shows("Steering Options"));
-
   ClickText("Controls");
   EXPECT_EQ(steeringState.currentTab, 0);
   EXPECT_TRUE(Shows("Steering Sensitivity: 45.0"));
 
-  steeringState.currentTab = 7;
-  RunFrame();
+  ShowTab(7);
   EXPECT_TRUE(Shows("Controls")) << "the tab bar stays";
-  EXPECT_FALSE(Shows("Real-Time Status"));
-  EXPECT_FALSE(Shows("Available Profiles"));
-  EXPECT_FALSE(Shows("Steering Options"));
+  EXPECT_FALSE(Shows("Real-Time Status") || Shows("Available Profiles") || Shows("Steering Options"));
 }
 
 TEST_F(GuiTest, TabColoursFollowTheThemeAndLeaveOtherButtonsAlone) {
   struct Case {
     int dark;
-    int otherR, otherG, otherB;
-    int otherTextR, otherTextG, otherTextB;
-    int otherHoverR, otherHoverG, otherHoverB;
+    std::string other, otherText, otherHover;
   };
-  const Case cases[] = {{0, 244, 244, 245, 9, 9, 11, 228, 228, 231},
-                        {1, 39, 39, 42, 250, 250, 250, 63, 63, 70}};
+  const Case cases[] = {{0, Rgb(244, 244, 245), Rgb(9, 9, 11), Rgb(228, 228, 231)},
+                        {1, Rgb(39, 39, 42), Rgb(250, 250, 250), Rgb(63, 63, 70)}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.dark ? "dark" : "light");
     ApplyTheme(guiContext, mainWindow, c.dark);
-    nk_color themeButton = guiContext->style.button.normal.data.color;
-    nk_color themeText = guiContext->style.button.text_normal;
     ShowTab(2);
-    EXPECT_EQ(Rgb(BackgroundOf("Settings")), Rgb(37, 99, 235));
-    EXPECT_EQ(Rgb(TextColourOf("Settings")), Rgb(255, 255, 255));
+    EXPECT_EQ(BackgroundOf("Settings"), Rgb(37, 99, 235));
+    EXPECT_EQ(TextColourOf("Settings"), Rgb(255, 255, 255));
     for (const char* other : {"Controls", "Profiles"}) {
-      EXPECT_EQ(Rgb(BackgroundOf(other)), Rgb(c.otherR, c.otherG, c.otherB)) << other;
-      EXPECT_EQ(Rgb(TextColourOf(other)), Rgb(c.otherTextR, c.otherTextG, c.otherTextB)) << other;
+      EXPECT_EQ(BackgroundOf(other), c.other) << other;
+      EXPECT_EQ(TextColourOf(other), c.otherText) << other;
     }
     // The tab bar's style was put back: the next button has the theme's look.
-    EXPECT_EQ(Rgb(BackgroundOf("Curve on Steering: Enabled")), Rgb(themeButton));
-    EXPECT_EQ(Rgb(TextColourOf("Curve on Steering: Enabled")), Rgb(themeText));
+    EXPECT_EQ(BackgroundOf("Curve on Steering: Enabled"), Rgb(guiContext->style.button.normal.data.color));
+    EXPECT_EQ(TextColourOf("Curve on Steering: Enabled"), Rgb(guiContext->style.button.text_normal));
 
-    // Hover looks: the current tab darker blue, the others the table's hover.
-    struct Hover {
-      const char* tab;
-      std::string colour;
-    };
-    const Hover hovers[] = {{"Settings", Rgb(29, 78, 216)},
-                            {"Controls", Rgb(c.otherHoverR, c.otherHoverG, c.otherHoverB)}};
-    for (const Hover& h : hovers) {
-      const DrawnText* t = FindText(h.tab);
+    // Hover: the current tab darker blue, the others the table's hover.
+    for (const auto& hover : {std::make_pair("Settings", Rgb(29, 78, 216)), std::make_pair("Controls", c.otherHover)}) {
+      const DrawnText* t = lastFrame.Find(hover.first);
       ASSERT_NE(t, nullptr);
-      float x = t->CenterX();
-      float y = t->CenterY();
+      const float x = t->CenterX(), y = t->CenterY();
       RunFrame([&] { Send(WM_MOUSEMOVE, 0, Point(x, y)); });
       RunFrame();
-      EXPECT_EQ(Rgb(BackgroundOf(h.tab)), h.colour) << h.tab;
+      EXPECT_EQ(BackgroundOf(hover.first), hover.second) << hover.first;
     }
     RunFrame([&] { Send(WM_MOUSEMOVE, 0, Point(NEUTRAL_X, NEUTRAL_Y)); });
   }
@@ -362,22 +271,17 @@ TEST_F(GuiTest, TabColoursFollowTheThemeAndLeaveOtherButtonsAlone) {
 // A quick click or key stroke can queue its press and release together; the
 // drain must hand them to the GUI in separate passes.
 TEST_F(GuiTest, PressAndReleaseQueuedTogetherStillAct) {
-  RunFrame();
-  const DrawnText* settings = FindText("Settings");
+  const DrawnText* settings = lastFrame.Find("Settings");
   ASSERT_NE(settings, nullptr);
-  LPARAM at = Point(settings->CenterX(), settings->CenterY());
+  const LPARAM at = Point(settings->CenterX(), settings->CenterY());
   PostMessageA(mainWindow, WM_MOUSEMOVE, 0, at);
   PostMessageA(mainWindow, WM_LBUTTONDOWN, MK_LBUTTON, at);
   PostMessageA(mainWindow, WM_LBUTTONUP, 0, at);
   for (int pass = 0; pass < 3; ++pass) RunFrame([] { EXPECT_EQ(DrainMessageQueue(), 1); });
   EXPECT_EQ(steeringState.currentTab, 2);
 
-  const DrawnText* caption = FindText("Toggle Mouse Lock:");
-  ASSERT_NE(caption, nullptr);
-  float x = caption->x + 150;
-  float y = FieldCenterBelow(*caption, 16, 36);
-  std::snprintf(tuningSettings.hotkeyLock, sizeof tuningSettings.hotkeyLock, "%s", "F7X");
-  Click(x, y);
+  SetText(tuningSettings.hotkeyLock, sizeof tuningSettings.hotkeyLock, "F7X");
+  Click(CaptionX("Toggle Mouse Lock:") + 150, FieldCenterBelow("Toggle Mouse Lock:", 16, 36));
   PostMessageA(mainWindow, WM_KEYDOWN, VK_BACK, 1);
   PostMessageA(mainWindow, WM_KEYUP, VK_BACK, static_cast<LPARAM>(0xC0000001u));
   for (int pass = 0; pass < 3; ++pass) RunFrame([] { DrainMessageQueue(); });
@@ -398,45 +302,12 @@ TEST_F(GuiTest, DrainStopsAtTheQuitMessageAfterWhatCameBefore) {
   EXPECT_EQ(DrainMessageQueue(), 1);
 }
 
-// ---- Controls tab: the live status ----
+// ---- Controls tab ----
 
-TEST_F(GuiTest, StatusLinesShowTheLiveValues) {
-  struct Case {
-    float steering, throttle, brake;
-    int acquired, locked, accelBrake;
-    const char* line1;
-    const char* line2;
-  };
-  const Case cases[] = {
-      {16384.0f, 0.0f, 0.0f, 0, 0, 1,
-       "Steering: 0% | Throttle: 0% | Brake: 0% | vJoy: Disconnected",
-       "Mouse Lock: Inactive | Right-Click Mode: Enabled"},
-      {0.0f, 32767.0f, 0.0f, 1, 1, 0,
-       "Steering: -100% | Throttle: 100% | Brake: 0% | vJoy: Connected",
-       "Mouse Lock: Active | Right-Click Mode: Disabled"},
-      {32767.0f, 0.0f, 16383.5f, 0, 0, 2,
-       "Steering: 100% | Throttle: 0% | Brake: 50% | vJoy: Disconnected",
-       "Mouse Lock: Inactive | Right-Click Mode: Enabled"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.line1);
-    steeringState.steering = c.steering;
-    steeringState.throttle = c.throttle;
-    steeringState.brake = c.brake;
-    virtualJoystickLink.vjoyAcquired = c.acquired;
-    steeringState.mouseLocked = c.locked;
-    tuningSettings.accelBrakeMode = c.accelBrake;
-    RunFrame();
-    EXPECT_TRUE(Shows(c.line1));
-    EXPECT_TRUE(Shows(c.line2));
-  }
-  virtualJoystickLink.vjoyAcquired = 0;
-  steeringState.mouseLocked = 0;
-}
-
-// The wheel bar: the filled part's share of the bar for a wheel position.
+// The wheel bar: the filled part's share of the bar between the title and the
+// status line.
 float SteeringBarShare() {
-  const DrawnText* title = FindText("Real-Time Status");
+  const DrawnText* title = lastFrame.Find("Real-Time Status");
   const DrawnText* status = FindTextStarting("Steering: ");
   if (!title || !status) return -1;
   const DrawnRect* bar = nullptr;
@@ -454,40 +325,54 @@ float SteeringBarShare() {
   return fill ? fill->w / bar->w : 0.0f;
 }
 
-TEST_F(GuiTest, SteeringBarIsEmptyAtFullLeftHalfAtCentreAndNeverOverflows) {
+TEST_F(GuiTest, StatusShowsTheLiveValues) {
   struct Case {
-    float steering;
-    float minShare, maxShare;
+    float steering, throttle, brake;
+    int acquired, locked, accelBrake;
+    const char* line1;
+    const char* line2;
+    float minShare, maxShare;  // of the wheel bar
   };
   const Case cases[] = {
-      {0.0f, 0.0f, 0.0f},        {16384.0f, 0.45f, 0.5f},  {32767.0f, 0.9f, 1.0f},
-      {-5000.0f, 0.0f, 0.0f},    {50000.0f, 0.9f, 1.0f},
+      {16384.0f, 0.0f, 0.0f, 0, 0, 1, "Steering: 0% | Throttle: 0% | Brake: 0% | vJoy: Disconnected",
+       "Mouse Lock: Inactive | Right-Click Mode: Enabled", 0.45f, 0.5f},
+      {0.0f, 32767.0f, 0.0f, 1, 1, 0, "Steering: -100% | Throttle: 100% | Brake: 0% | vJoy: Connected",
+       "Mouse Lock: Active | Right-Click Mode: Disabled", 0.0f, 0.0f},
+      {32767.0f, 0.0f, 16383.5f, 0, 0, 2, "Steering: 100% | Throttle: 0% | Brake: 50% | vJoy: Disconnected",
+       "Mouse Lock: Inactive | Right-Click Mode: Enabled", 0.9f, 1.0f},
+      // Out of range the bar still neither underflows nor overflows.
+      {-5000.0f, 0.0f, 0.0f, 0, 0, 1, nullptr, nullptr, 0.0f, 0.0f},
+      {50000.0f, 0.0f, 0.0f, 0, 0, 1, nullptr, nullptr, 0.9f, 1.0f},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steering);
     steeringState.steering = c.steering;
+    steeringState.throttle = c.throttle;
+    steeringState.brake = c.brake;
+    virtualJoystickLink.vjoyAcquired = c.acquired;
+    steeringState.mouseLocked = c.locked;
+    tuningSettings.accelBrakeMode = c.accelBrake;
     RunFrame();
-    float share = SteeringBarShare();
+    if (c.line1) {
+      EXPECT_TRUE(Shows(c.line1)) << c.line1;
+      EXPECT_TRUE(Shows(c.line2)) << c.line2;
+    }
+    const float share = SteeringBarShare();
     EXPECT_GE(share, c.minShare);
     EXPECT_LE(share, c.maxShare);
   }
+  virtualJoystickLink.vjoyAcquired = 0;
+  steeringState.mouseLocked = 0;
 }
 
-// ---- Controls tab: the Input Filter slider ----
-
 TEST_F(GuiTest, InputFilterChangeClearsTheRingAndSavesTheNewWindow) {
-  RunFrame();
-  const DrawnText* readout = FindText("Input Filter: 2.0");
-  ASSERT_NE(readout, nullptr);
   // The slider fills the next row less its own padding; its knob's middle sits
   // at value / 20 of that width.
   const struct nk_style& style = guiContext->style;
-  float rowWidth = MAIN_CLIENT_WIDTH - 2 * style.window.padding.x - 2 * style.slider.padding.x;
-  float left = style.window.padding.x + style.slider.padding.x;
-  float step = rowWidth / 20.0f;
-  float y = FieldCenterBelow(*readout, 20, 32);
-  float knobX = left + step * 2;
-  float targetX = left + step * 3.5f;
+  const float rowWidth = MAIN_CLIENT_WIDTH - 2 * style.window.padding.x - 2 * style.slider.padding.x;
+  const float left = style.window.padding.x + style.slider.padding.x;
+  const float y = FieldCenterBelow("Input Filter: 2.0", 20, 32);
+  const float knobX = left + rowWidth / 20 * 2, targetX = left + rowWidth / 20 * 3.5f;
 
   steeringState.ringCount = 2;
   steeringState.smoothingRing[0] = 7;
@@ -507,7 +392,7 @@ TEST_F(GuiTest, InputFilterChangeClearsTheRingAndSavesTheNewWindow) {
   EXPECT_EQ(tuningSettings.smoothing, 3);
   EXPECT_EQ(steeringState.ringCount, 0);
   EXPECT_EQ(steeringState.profileModified, 1);
-  EXPECT_NE(ReadFile(settingsFilePath).find("smoothing=3\r\n"), std::string::npos);
+  EXPECT_NE(Saved().find("smoothing=3\r\n"), std::string::npos);
   EXPECT_TRUE(Shows("Input Filter: 3.0"));
 }
 
@@ -518,22 +403,19 @@ TEST_F(GuiTest, FirstRowStartsSelectedAndTogglesWithClicks) {
   WriteProfileFile("Beta", 20.0f);
   ScanProfiles();
   ASSERT_EQ(profileCount, 2);
-  std::string first = profileNames[0];
-  std::string second = profileNames[1];
-  std::snprintf(tuningSettings.profile, sizeof tuningSettings.profile, "%s", second.c_str());
+  const std::string first = profileNames[0], second = profileNames[1];
+  SetActiveProfile(second);
   ShowTab(1);
 
-  EXPECT_EQ(Rgb(BackgroundOf(first)), Rgb(37, 99, 235)) << "selected, though the field is empty";
-  EXPECT_EQ(Rgb(TextColourOf(first)), Rgb(255, 255, 255));
-  EXPECT_EQ(Rgb(BackgroundOf(second)), Rgb(22, 163, 74)) << "the active profile";
-  EXPECT_EQ(Rgb(TextColourOf(second)), Rgb(255, 255, 255));
-  EXPECT_STREQ(profileNameInput, "");
+  EXPECT_EQ(BackgroundOf(first), Rgb(37, 99, 235)) << "selected, though the field is empty";
+  EXPECT_EQ(TextColourOf(first), Rgb(255, 255, 255));
+  EXPECT_EQ(BackgroundOf(second), Rgb(22, 163, 74)) << "the active profile";
+  EXPECT_EQ(TextColourOf(second), Rgb(255, 255, 255));
 
   ClickText(first);
   EXPECT_EQ(selectedProfile, -1);
   EXPECT_STREQ(profileNameInput, "");
-  EXPECT_EQ(Rgb(BackgroundOf(first)), Rgb(guiContext->style.button.normal.data.color));
-
+  EXPECT_EQ(BackgroundOf(first), Rgb(guiContext->style.button.normal.data.color));
   ClickText(first);
   EXPECT_EQ(selectedProfile, 0);
   EXPECT_STREQ(profileNameInput, first.c_str());
@@ -542,14 +424,14 @@ TEST_F(GuiTest, FirstRowStartsSelectedAndTogglesWithClicks) {
   ClickText(second);
   EXPECT_EQ(selectedProfile, 1);
   EXPECT_STREQ(profileNameInput, second.c_str());
-  EXPECT_EQ(Rgb(BackgroundOf(second)), Rgb(22, 163, 74));
+  EXPECT_EQ(BackgroundOf(second), Rgb(22, 163, 74));
 
   ApplyTheme(guiContext, mainWindow, 1);
   RunFrame();
-  EXPECT_EQ(Rgb(BackgroundOf(second)), Rgb(34, 197, 94));
+  EXPECT_EQ(BackgroundOf(second), Rgb(34, 197, 94));
   selectedProfile = 0;
   RunFrame();
-  EXPECT_EQ(Rgb(BackgroundOf(first)), Rgb(59, 130, 246));
+  EXPECT_EQ(BackgroundOf(first), Rgb(59, 130, 246));
 }
 
 // Availability is read from the colours the three buttons are drawn in.
@@ -558,14 +440,9 @@ struct Availability {
 };
 
 Availability ReadAvailability() {
-  auto available = [](const char* label) {
-    const DrawnText* t = FindText(label);
-    if (!t) return false;
-    nk_color unavailable = darkTheme ? nk_color{24, 24, 27, 255} : nk_color{228, 228, 231, 255};
-    return Rgb(BackgroundOf(*t)) != Rgb(unavailable);
-  };
-  const char* save = FindText("Update") ? "Update" : "Save";
-  return {available("Load"), available(save), available("Delete")};
+  const std::string unavailable = darkTheme ? Rgb(24, 24, 27) : Rgb(228, 228, 231);
+  auto available = [&](const char* label) { return Shows(label) && BackgroundOf(label) != unavailable; };
+  return {available("Load"), available(Shows("Update") ? "Update" : "Save"), available("Delete")};
 }
 
 TEST_F(GuiTest, ButtonAvailabilityFollowsTheNameField) {
@@ -573,8 +450,7 @@ TEST_F(GuiTest, ButtonAvailabilityFollowsTheNameField) {
   WriteProfileFile("Default", 45.0f);
   ScanProfiles();
   ASSERT_EQ(profileCount, 13);
-  std::string eleventh = profileNames[10];
-  std::string listedLast = profileNames[12];
+  const std::string eleventh = profileNames[10], listedLast = profileNames[12];
 
   struct Case {
     std::string name;
@@ -594,22 +470,21 @@ TEST_F(GuiTest, ButtonAvailabilityFollowsTheNameField) {
     ApplyTheme(guiContext, mainWindow, dark);
     for (const Case& c : cases) {
       SCOPED_TRACE("\"" + c.name + "\"" + (dark ? " dark" : " light"));
-      std::snprintf(profileNameInput, sizeof profileNameInput, "%s", c.name.c_str());
+      SetNameField(c.name);
       ShowTab(1);
-      Availability seen = ReadAvailability();
+      const Availability seen = ReadAvailability();
       EXPECT_EQ(seen.load, c.expected.load);
       EXPECT_EQ(seen.save, c.expected.save);
       EXPECT_EQ(seen.remove, c.expected.remove);
       if (!c.expected.load) {
-        EXPECT_EQ(Rgb(TextColourOf("Load")), dark ? Rgb(113, 113, 122) : Rgb(161, 161, 170));
+        EXPECT_EQ(TextColourOf("Load"), dark ? Rgb(113, 113, 122) : Rgb(161, 161, 170));
       }
     }
   }
 
   // Only ten rows are listed, though the list holds thirteen.
-  ShowTab(1);
   int rows = 0;
-  for (int i = 0; i < profileCount; ++i) rows += CountTexts(profileNames[i]) > 0;
+  for (int i = 0; i < profileCount; ++i) rows += Shows(profileNames[i]);
   EXPECT_EQ(rows, 10);
   EXPECT_FALSE(Shows(eleventh));
 }
@@ -617,23 +492,20 @@ TEST_F(GuiTest, ButtonAvailabilityFollowsTheNameField) {
 TEST_F(GuiTest, UnavailableButtonsDoNothing) {
   WriteProfileFile("Default", 45.0f);
   ScanProfiles();
-  std::string before = ReadFile(ProfilePath("Default"));
+  const std::string before = ReadFileBytes(ProfilePath("Default"));
   tuningSettings.sensitivity = 99.0f;
-
   for (const char* name : {"Default", "default"}) {
     SCOPED_TRACE(name);
-    std::snprintf(profileNameInput, sizeof profileNameInput, "%s", name);
+    SetNameField(name);
     ShowTab(1);
     ClickText("Save");
     ClickText("Delete");
-    EXPECT_EQ(ReadFile(ProfilePath("Default")), before);
+    EXPECT_EQ(ReadFileBytes(ProfilePath("Default")), before);
     EXPECT_STREQ(profileNameInput, name);
     EXPECT_EQ(profileCount, 1);
   }
-
   // Not listed: Load does nothing.
-  std::snprintf(profileNameInput, sizeof profileNameInput, "%s", "Ghost");
-  std::snprintf(tuningSettings.profile, sizeof tuningSettings.profile, "%s", "Default");
+  SetNameField("Ghost");
   ShowTab(1);
   ClickText("Load");
   EXPECT_STREQ(tuningSettings.profile, "Default");
@@ -644,21 +516,19 @@ TEST_F(GuiTest, SaveLoadUpdateAndDeleteAct) {
   WriteProfileFile("Default", 45.0f);
   WriteProfileFile("Alpha", 12.0f);
   ScanProfiles();
-  ShowTab(1);
 
   // Save under a new name: written, listed, selected, active.
   tuningSettings.sensitivity = 77.0f;
   steeringState.profileModified = 1;
-  std::snprintf(profileNameInput, sizeof profileNameInput, "%s", "Gamma");
-  RunFrame();
+  SetNameField("Gamma");
+  ShowTab(1);
   ClickText("Save");
-  EXPECT_TRUE(FileExists(ProfilePath("Gamma")));
-  EXPECT_NE(ReadFile(ProfilePath("Gamma")).find("sensitivity=77.0"), std::string::npos);
+  EXPECT_NE(ReadFileBytes(ProfilePath("Gamma")).find("sensitivity=77.0"), std::string::npos);
   ASSERT_GE(ListedIndex("Gamma"), 0);
   EXPECT_EQ(selectedProfile, ListedIndex("Gamma"));
   EXPECT_STREQ(tuningSettings.profile, "Gamma");
   EXPECT_EQ(steeringState.profileModified, 0);
-  EXPECT_EQ(Rgb(BackgroundOf("Gamma")), Rgb(22, 163, 74));
+  EXPECT_EQ(BackgroundOf("Gamma"), Rgb(22, 163, 74));
 
   // A change to the active profile turns the button into Update, and back.
   steeringState.profileModified = 1;
@@ -668,12 +538,11 @@ TEST_F(GuiTest, SaveLoadUpdateAndDeleteAct) {
   tuningSettings.sensitivity = 66.0f;
   ClickText("Update");
   EXPECT_TRUE(Shows("Save"));
-  EXPECT_FALSE(Shows("Update"));
-  EXPECT_NE(ReadFile(ProfilePath("Gamma")).find("sensitivity=66.0"), std::string::npos);
+  EXPECT_NE(ReadFileBytes(ProfilePath("Gamma")).find("sensitivity=66.0"), std::string::npos);
 
   // Another name while modified: Save, not Update.
   steeringState.profileModified = 1;
-  std::snprintf(profileNameInput, sizeof profileNameInput, "%s", "Alpha");
+  SetNameField("Alpha");
   RunFrame();
   EXPECT_TRUE(Shows("Save"));
 
@@ -683,10 +552,10 @@ TEST_F(GuiTest, SaveLoadUpdateAndDeleteAct) {
   EXPECT_FLOAT_EQ(tuningSettings.sensitivity, 12.0f);
   EXPECT_STREQ(tuningSettings.profile, "Alpha");
   EXPECT_EQ(selectedProfile, ListedIndex("Alpha"));
-  EXPECT_NE(ReadFile(settingsFilePath).find("profile=Alpha"), std::string::npos);
+  EXPECT_NE(Saved().find("profile=Alpha"), std::string::npos);
 
   // Delete: file gone, field and selection cleared, list rescanned.
-  std::snprintf(profileNameInput, sizeof profileNameInput, "%s", "Gamma");
+  SetNameField("Gamma");
   RunFrame();
   ClickText("Delete");
   EXPECT_FALSE(FileExists(ProfilePath("Gamma")));
@@ -696,68 +565,55 @@ TEST_F(GuiTest, SaveLoadUpdateAndDeleteAct) {
   EXPECT_FALSE(Shows("Gamma"));
 }
 
-TEST_F(GuiTest, LongestProfileNameSurvivesTheNameField) {
-  std::string name(PROFILE_NAME_SIZE - 1, 'n');
-  WriteProfileFile(name, 33.0f);
+TEST_F(GuiTest, NameFieldKeepsTheLongestNameAndTypingLeavesTheSelection) {
+  const std::string longest(PROFILE_NAME_SIZE - 1, 'n');
+  WriteProfileFile(longest, 33.0f);
+  WriteProfileFile("Alpha", 10.0f);
   ScanProfiles();
-  ASSERT_EQ(ListedIndex(name.c_str()), 0);
   selectedProfile = -1;
   ShowTab(1);
   const DrawnText* row = FindTextStarting("nnnn");
   ASSERT_NE(row, nullptr);
-  float x = row->CenterX();
-  float y = row->CenterY();
+  const float x = row->CenterX(), y = row->CenterY();
   Click(x, y);
-  RunFrame();
-  EXPECT_STREQ(profileNameInput, name.c_str()) << "the field must keep all 127 characters";
+  EXPECT_STREQ(profileNameInput, longest.c_str()) << "the field must keep all 127 characters";
   EXPECT_TRUE(ReadAvailability().load);
   ClickText("Load");
   EXPECT_FLOAT_EQ(tuningSettings.sensitivity, 33.0f);
+
+  SetNameField("");
+  RunFrame();
+  Click(NEUTRAL_X + 40, FieldCenterBelow("Profile Name:", 20, 36));
+  TypeText("Alpha");
+  RunFrame();
+  EXPECT_STREQ(profileNameInput, "Alpha");
+  EXPECT_EQ(selectedProfile, ListedIndex(longest)) << "typing does not select the row it names";
+  EXPECT_TRUE(ReadAvailability().load);
 }
 
 TEST_F(GuiTest, UnsavedChangesLineOrTipLine) {
   const char* tip = "Tip: Green = Active profile | Blue = Selected | Click again to deselect";
-  std::snprintf(tuningSettings.profile, sizeof tuningSettings.profile, "%s", "Track Day");
-
+  const char* unsaved = "Unsaved changes! Click 'Update' to save modifications to 'Track Day'";
+  SetActiveProfile("Track Day");
   struct Case {
     int modified;
     const char* field;
-    bool unsaved;
-  };
-  const Case cases[] = {
-      {0, "", false}, {1, "", false}, {0, "Other", false}, {1, "Other", true}, {1, "x", true}};
+  } cases[] = {{0, ""}, {1, ""}, {0, "Other"}, {1, "Other"}, {1, "x"}};
   for (int dark = 0; dark <= 1; ++dark) {
     ApplyTheme(guiContext, mainWindow, dark);
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(c.field) + (c.modified ? " modified" : "") + (dark ? " dark" : ""));
       steeringState.profileModified = c.modified;
-      std::snprintf(profileNameInput, sizeof profileNameInput, "%s", c.field);
+      SetNameField(c.field);
       ShowTab(1);
-      const char* unsaved =
-          "Unsaved changes! Click 'Update' to save modifications to 'Track Day'";
-      EXPECT_EQ(Shows(unsaved), c.unsaved);
-      EXPECT_EQ(Shows(tip), !c.unsaved);
-      if (c.unsaved) {
-        EXPECT_EQ(Rgb(TextColourOf(unsaved)), dark ? Rgb(251, 191, 36) : Rgb(245, 158, 11));
+      const bool expectUnsaved = c.modified && c.field[0];
+      EXPECT_EQ(Shows(unsaved), expectUnsaved);
+      EXPECT_EQ(Shows(tip), !expectUnsaved);
+      if (expectUnsaved) {
+        EXPECT_EQ(TextColourOf(unsaved), dark ? Rgb(251, 191, 36) : Rgb(245, 158, 11));
       }
     }
   }
-}
-
-TEST_F(GuiTest, TypingInTheNameFieldLeavesTheSelection) {
-  WriteProfileFile("Alpha", 10.0f);
-  ScanProfiles();
-  ShowTab(1);
-  const DrawnText* caption = FindText("Profile Name:");
-  ASSERT_NE(caption, nullptr);
-  float x = caption->x + 40;
-  float y = FieldCenterBelow(*caption, 20, 36);
-  Click(x, y);
-  TypeText("Alpha");
-  RunFrame();
-  EXPECT_STREQ(profileNameInput, "Alpha");
-  EXPECT_EQ(selectedProfile, 0);
-  EXPECT_TRUE(ReadAvailability().load);
 }
 
 // ---- Settings tab ----
@@ -770,36 +626,31 @@ TEST_F(GuiTest, OptionButtonsFlipTheirValueAndSave) {
     const char* savedKey;  // null: the settings file does not carry it
   };
   const Option options[] = {
-      {&tuningSettings.curveOnSteering, "Curve on Steering: Enabled", "Curve on Steering: Disabled",
-       nullptr},
-      {&tuningSettings.startWithWindows, "Enabled (runs when Windows starts)",
-       "Disabled (manual start required)", "startWithWindows="},
-      {&tuningSettings.startMin, "Enabled (starts in tray)", "Disabled (shows window on start)",
-       "startMin="},
-      {&tuningSettings.accelBrakeMode, "Enabled (hold right-click to use)",
-       "Disabled (always active)", "accelBrakeMode="},
+      {&tuningSettings.curveOnSteering, "Curve on Steering: Enabled", "Curve on Steering: Disabled", nullptr},
+      {&tuningSettings.startWithWindows, "Enabled (runs when Windows starts)", "Disabled (manual start required)",
+       "startWithWindows="},
+      {&tuningSettings.startMin, "Enabled (starts in tray)", "Disabled (shows window on start)", "startMin="},
+      {&tuningSettings.accelBrakeMode, "Enabled (hold right-click to use)", "Disabled (always active)",
+       "accelBrakeMode="},
   };
   for (const Option& o : options) {
     SCOPED_TRACE(o.enabled);
     *o.field = 5;  // any non-zero value reads as on
     ShowTab(2);
-    ASSERT_TRUE(Shows(o.enabled));
     DeleteFileA(settingsFilePath);
     ClickText(o.enabled);
     EXPECT_EQ(*o.field, 0);
     EXPECT_TRUE(Shows(o.disabled));
-    std::string saved = ReadFile(settingsFilePath);
-    EXPECT_FALSE(saved.empty()) << "the settings file is written";
+    EXPECT_FALSE(Saved().empty()) << "the settings file is written";
     if (o.savedKey) {
-      EXPECT_NE(saved.find(std::string(o.savedKey) + "0\r\n"), std::string::npos);
+      EXPECT_NE(Saved().find(std::string(o.savedKey) + "0\r\n"), std::string::npos);
     }
 
     ClickText(o.disabled);
     EXPECT_EQ(*o.field, 1);
     EXPECT_TRUE(Shows(o.enabled));
     if (o.savedKey) {
-      EXPECT_NE(ReadFile(settingsFilePath).find(std::string(o.savedKey) + "1\r\n"),
-                std::string::npos);
+      EXPECT_NE(Saved().find(std::string(o.savedKey) + "1\r\n"), std::string::npos);
     }
     EXPECT_EQ(steeringState.profileModified, 0) << "options are not profile changes";
   }
@@ -807,25 +658,19 @@ TEST_F(GuiTest, OptionButtonsFlipTheirValueAndSave) {
   EXPECT_EQ(IsLaunchAtStartupSet(), 1);
   ClickText("Enabled (runs when Windows starts)");
   EXPECT_EQ(IsLaunchAtStartupSet(), 0);
-}
 
-TEST_F(GuiTest, CurveExplanationFollowsTheOption) {
-  struct Case {
+  struct Line {
     int dark, curve;
-    const char* line;
-    int r, g, b;
-  };
-  const Case cases[] = {
-      {0, 1, "Curve affects BOTH Steering and Auto-Center", 82, 82, 91},
-      {0, 0, "Curve affects ONLY Auto-Center (Linear Steering)", 82, 82, 91},
-      {1, 1, "Curve affects BOTH Steering and Auto-Center", 161, 161, 170},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.line);
-    ApplyTheme(guiContext, mainWindow, c.dark);
-    tuningSettings.curveOnSteering = c.curve;
+    const char* text;
+    std::string colour;
+  } lines[] = {{0, 1, "Curve affects BOTH Steering and Auto-Center", Rgb(82, 82, 91)},
+               {0, 0, "Curve affects ONLY Auto-Center (Linear Steering)", Rgb(82, 82, 91)},
+               {1, 1, "Curve affects BOTH Steering and Auto-Center", Rgb(161, 161, 170)}};
+  for (const Line& l : lines) {
+    ApplyTheme(guiContext, mainWindow, l.dark);
+    tuningSettings.curveOnSteering = l.curve;
     ShowTab(2);
-    EXPECT_EQ(Rgb(TextColourOf(c.line)), Rgb(c.r, c.g, c.b));
+    EXPECT_EQ(TextColourOf(l.text), l.colour) << l.text;
   }
 }
 
@@ -835,11 +680,8 @@ bool TakeHotkey(int id) { return UnregisterHotKey(mainWindow, id) != 0; }
 
 TEST_F(GuiTest, HotkeyTextIsAppliedWhenTheFieldIsLeft) {
   ShowTab(2);
-  const DrawnText* caption = FindText("Toggle Mouse Lock:");
-  ASSERT_NE(caption, nullptr);
-  float x = caption->x + 20;
-  float y = FieldCenterBelow(*caption, 16, 36);
-
+  const float x = CaptionX("Toggle Mouse Lock:") + 20;
+  const float y = FieldCenterBelow("Toggle Mouse Lock:", 16, 36);
   tuningSettings.hotkeyLock[0] = '\0';
   RunFrame();
   TakeHotkey(HOTKEY_ID_LOCK);
@@ -854,9 +696,9 @@ TEST_F(GuiTest, HotkeyTextIsAppliedWhenTheFieldIsLeft) {
 
   Click(NEUTRAL_X, NEUTRAL_Y);
   EXPECT_STREQ(appliedHotkeyLock, "F7");
-  EXPECT_NE(ReadFile(settingsFilePath).find("hotkeyLock=F7\r\n"), std::string::npos);
+  EXPECT_NE(Saved().find("hotkeyLock=F7\r\n"), std::string::npos);
   // F7 now belongs to the main window's lock hotkey.
-  BOOL f7Free = RegisterHotKey(mainWindow, 4242, 0, VK_F7);
+  const BOOL f7Free = RegisterHotKey(mainWindow, 4242, 0, VK_F7);
   if (f7Free) UnregisterHotKey(mainWindow, 4242);
   EXPECT_FALSE(f7Free);
   EXPECT_TRUE(TakeHotkey(HOTKEY_ID_LOCK));
@@ -866,35 +708,27 @@ TEST_F(GuiTest, HotkeyTextIsAppliedWhenTheFieldIsLeft) {
   DeleteFileA(settingsFilePath);
   Click(x + 150, y);  // past the end of the text: the cursor goes to its end
   TypeText("X");
-  RunFrame();
   EXPECT_STREQ(tuningSettings.hotkeyLock, "F7X");
-  PressKey(VK_BACK);
+  RunFrame([] { Send(WM_KEYDOWN, VK_BACK, 1); });
+  RunFrame([] { Send(WM_KEYUP, VK_BACK, static_cast<LPARAM>(0xC0000001u)); });
   EXPECT_STREQ(tuningSettings.hotkeyLock, "F7");
   Click(NEUTRAL_X, NEUTRAL_Y);
   EXPECT_FALSE(FileExists(settingsFilePath));
   EXPECT_FALSE(TakeHotkey(HOTKEY_ID_LOCK));
-}
 
-TEST_F(GuiTest, FirstLeaveOfAnUnchangedHotkeyFieldStillApplies) {
-  ShowTab(2);
-  const DrawnText* caption = FindText("Reset Steering:");
-  ASSERT_NE(caption, nullptr);
-  float x = caption->x + 20;
-  float y = FieldCenterBelow(*caption, 16, 36);
-  TakeHotkey(HOTKEY_ID_RECENTER);
-  DeleteFileA(settingsFilePath);
-
-  Click(x, y);
-  Click(NEUTRAL_X, NEUTRAL_Y);
-  EXPECT_STREQ(appliedHotkeyRecenter, "^R");
-  EXPECT_NE(ReadFile(settingsFilePath).find("hotkeyRecenter=^R\r\n"), std::string::npos);
-  EXPECT_TRUE(TakeHotkey(HOTKEY_ID_RECENTER));
-
-  // The second time, with the same text, nothing happens.
-  DeleteFileA(settingsFilePath);
-  Click(x, y);
-  Click(NEUTRAL_X, NEUTRAL_Y);
-  EXPECT_FALSE(FileExists(settingsFilePath));
+  // The applied copies start empty: the first leave of an unchanged field
+  // still applies, the second does nothing.
+  const float recenterX = CaptionX("Reset Steering:") + 20;
+  const float recenterY = FieldCenterBelow("Reset Steering:", 16, 36);
+  for (int leave = 0; leave < 2; ++leave) {
+    SCOPED_TRACE(leave);
+    DeleteFileA(settingsFilePath);
+    Click(recenterX, recenterY);
+    Click(NEUTRAL_X, NEUTRAL_Y);
+    EXPECT_STREQ(appliedHotkeyRecenter, "^R");
+    EXPECT_EQ(Saved().find("hotkeyRecenter=^R\r\n") != std::string::npos, leave == 0);
+    EXPECT_EQ(TakeHotkey(HOTKEY_ID_RECENTER), leave == 0);
+  }
   TakeHotkey(HOTKEY_ID_LOCK);
 }
 
@@ -904,22 +738,35 @@ TEST_F(GuiTest, EveryTabFitsTheWindow) {
   for (int i = 0; i < 8; ++i) WriteProfileFile("Profile " + std::to_string(i), 40.0f);
   ScanProfiles();
   steeringState.profileModified = 1;
-  std::snprintf(profileNameInput, sizeof profileNameInput, "%s", "Default");
+  SetNameField("Default");
   const char* lastLines[] = {"Mouse Lock: Inactive | Right-Click Mode: Enabled",
                              "Unsaved changes! Click 'Update' to save modifications to 'Default'",
                              "Format: F4, ^A (Ctrl+A), !B (Alt+B)"};
   for (int tab = 0; tab < 3; ++tab) {
-    SCOPED_TRACE(tab);
     ShowTab(tab);
-    const DrawnText* last = FindText(lastLines[tab]);
-    ASSERT_NE(last, nullptr);
-    EXPECT_LE(last->y + last->h, MAIN_CLIENT_HEIGHT);
+    const DrawnText* last = lastFrame.Find(lastLines[tab]);
+    ASSERT_NE(last, nullptr) << tab;
+    EXPECT_LE(last->y + last->h, MAIN_CLIENT_HEIGHT) << tab;
   }
 }
 
 // ---- The main window ----
 
 class MainWindowTest : public GuiTest {};
+
+TEST_F(MainWindowTest, WindowHasTheExactClassTitleAndClientSize) {
+  char text[64] = "";
+  GetClassNameA(mainWindow, text, sizeof text);
+  EXPECT_STREQ(text, "TXMainWnd");
+  GetWindowTextA(mainWindow, text, sizeof text);
+  EXPECT_STREQ(text, "Tarvix v0.5.6");
+  RECT client;
+  GetClientRect(mainWindow, &client);
+  EXPECT_EQ(client.right - client.left, 520);
+  EXPECT_EQ(client.bottom - client.top, 640);
+  // Caption, system menu, minimise box; no maximise box, no sizing border.
+  EXPECT_EQ(static_cast<DWORD>(GetWindowLongPtrA(mainWindow, GWL_STYLE)) & 0x00FF0000u, 0xCA0000u);
+}
 
 TEST_F(MainWindowTest, CloseHidesAndShowCommandsBringItBack) {
   Send(WM_COMMAND, TRAY_CMD_SHOW, 0);
@@ -947,49 +794,30 @@ TEST_F(MainWindowTest, HotkeyMessagesRecentreAndToggleTheLock) {
 
   Send(WM_HOTKEY, HOTKEY_ID_LOCK, 0);
   EXPECT_EQ(steeringState.mouseLocked, 1);
-  EXPECT_EQ(Send(WM_SETCURSOR, reinterpret_cast<WPARAM>(mainWindow), MAKELPARAM(HTCLIENT, 0)),
-            1);
+  EXPECT_EQ(Send(WM_SETCURSOR, reinterpret_cast<WPARAM>(mainWindow), MAKELPARAM(HTCLIENT, 0)), 1);
   Send(WM_HOTKEY, HOTKEY_ID_LOCK, 0);
   EXPECT_EQ(steeringState.mouseLocked, 0);
 }
 
-void WriteAppsUseLightTheme(DWORD value) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER,
-                            "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
-                            0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(key, "AppsUseLightTheme", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                 sizeof value);
-  RegCloseKey(key);
-}
-
-void DeleteAppsUseLightTheme() {
-  RegDeleteKeyValueA(HKEY_CURRENT_USER,
-                     "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
-                     "AppsUseLightTheme");
-}
-
 TEST_F(MainWindowTest, ColourSetChangeRethemesOtherSettingChangesDoNot) {
-  WriteAppsUseLightTheme(0);  // the system is dark now
+  const char* personalize = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, personalize, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const DWORD dark = 0;
+  RegSetValueExA(key, "AppsUseLightTheme", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dark), sizeof dark);
+  RegCloseKey(key);
   ASSERT_EQ(QuerySystemDarkTheme(), 1);
 
-  char other[] = "Policy";
-  ApplyTheme(guiContext, mainWindow, 0);
-  EXPECT_EQ(Send(WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(other)), 0);
-  EXPECT_EQ(darkTheme, 0);
-  EXPECT_EQ(Send(WM_SETTINGCHANGE, 0, 0), 0);
-  EXPECT_EQ(darkTheme, 0);
-  char lowerCase[] = "immersivecolorset";
-  Send(WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(lowerCase));
-  EXPECT_EQ(darkTheme, 0);
-
-  char colourSet[] = "ImmersiveColorSet";
+  char other[] = "Policy", lowerCase[] = "immersivecolorset", colourSet[] = "ImmersiveColorSet";
+  for (LPARAM text : {reinterpret_cast<LPARAM>(other), LPARAM(0), reinterpret_cast<LPARAM>(lowerCase)}) {
+    EXPECT_EQ(Send(WM_SETTINGCHANGE, 0, text), 0);
+    EXPECT_EQ(darkTheme, 0);
+  }
   EXPECT_EQ(Send(WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(colourSet)), 0);
   EXPECT_EQ(darkTheme, 1);
   EXPECT_EQ(Rgb(backgroundColor), Rgb(9, 9, 11));
-
-  DeleteAppsUseLightTheme();
+  RegDeleteKeyA(HKEY_CURRENT_USER, personalize);  // as a fresh prefix has it
 }
 
 // Reads and dismisses the box or menu that a modal loop shows, from a timer
@@ -1010,63 +838,54 @@ void CALLBACK ProbeModal(HWND, UINT, UINT_PTR timer, DWORD) {
     GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
     modalProbe.text = text;
     modalProbe.owner = GetWindow(box, GW_OWNER);
-    modalProbe.seen = true;
-    KillTimer(nullptr, timer);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
   } else {
     HWND menu = FindWindowA("#32768", nullptr);
     if (!menu || !IsWindowVisible(menu)) return;
-    modalProbe.seen = true;
-    KillTimer(nullptr, timer);
     EndMenu();
   }
+  modalProbe.seen = true;
+  KillTimer(nullptr, timer);
 }
 
 TEST_F(MainWindowTest, AboutBoxShowsTheProgramsTextOwnedByTheWindow) {
   char expected[ABOUT_TEXT_SIZE];
   FormatAboutText(expected, sizeof expected);
-  std::string text = expected;
+  const std::string text = expected;
   EXPECT_EQ(text.rfind("Tarvix v0.5.6\n\n", 0), 0u);
-  EXPECT_NE(text.find("\nWebsite: " TARVIX_WEBSITE "\nProfiles: Documents\\Tarvix"),
-            std::string::npos);
+  EXPECT_NE(text.find("\nWebsite: " TARVIX_WEBSITE "\nProfiles: Documents\\Tarvix"), std::string::npos);
   EXPECT_EQ(text.substr(text.size() - 26), "Profiles: Documents\\Tarvix");
 
   modalProbe = ModalProbe{"About", false, "", nullptr};
-  UINT_PTR timer = SetTimer(nullptr, 0, 50, ProbeModal);
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, ProbeModal);
   EXPECT_EQ(Send(WM_COMMAND, TRAY_CMD_ABOUT, 0), 0);
   KillTimer(nullptr, timer);
   ASSERT_TRUE(modalProbe.seen);
   EXPECT_EQ(modalProbe.owner, mainWindow);
-  // The box may show line ends as CR LF.
-  std::string shown;
-  for (char c : modalProbe.text) {
+  std::string shown;  // the box may show line ends as CR LF
+  for (char c : modalProbe.text)
     if (c != '\r') shown += c;
-  }
   EXPECT_EQ(shown, text);
-}
 
-TEST_F(MainWindowTest, AboutTextIsCutToItsBuffer) {
+  // Cut to a smaller buffer, still terminated, nothing written past it.
   char buffer[32];
   std::memset(buffer, 'x', sizeof buffer);
   FormatAboutText(buffer, 16);
-  EXPECT_EQ(std::strlen(buffer), 15u);
   EXPECT_EQ(std::string(buffer), "Tarvix v0.5.6\n\n");
   for (size_t i = 16; i < sizeof buffer; ++i) EXPECT_EQ(buffer[i], 'x') << i;
 }
 
 std::vector<std::string> MenuEntries(HMENU menu) {
   std::vector<std::string> entries;
-  int count = GetMenuItemCount(menu);
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; i < GetMenuItemCount(menu); ++i) {
     char text[64] = "";
     GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
-    UINT id = GetMenuItemID(menu, i);
     MENUITEMINFOA info = {};
     info.cbSize = sizeof info;
     info.fMask = MIIM_FTYPE;
     GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info);
     entries.push_back((info.fType & MFT_SEPARATOR) ? std::string("-")
-                                                    : std::to_string(id) + " " + text);
+                                                    : std::to_string(GetMenuItemID(menu, i)) + " " + text);
   }
   return entries;
 }
@@ -1086,14 +905,13 @@ TEST_F(MainWindowTest, TrayIconMenuAndExit) {
   EXPECT_EQ(trayIconData.hIcon, trayIcon);
   ASSERT_NE(trayMenu, nullptr);
   EXPECT_EQ(MenuEntries(trayMenu), expectedMenu);
-
   RebuildTrayMenu();
   ASSERT_NE(trayMenu, nullptr);
   EXPECT_EQ(MenuEntries(trayMenu), expectedMenu);
 
   // A right-button release opens the menu (closed again by the probe).
   modalProbe = ModalProbe{nullptr, false, "", nullptr};
-  UINT_PTR timer = SetTimer(nullptr, 0, 50, ProbeModal);
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, ProbeModal);
   EXPECT_EQ(Send(TRAY_CALLBACK_MESSAGE, TRAY_ICON_ID, WM_RBUTTONUP), 0);
   KillTimer(nullptr, timer);
   EXPECT_TRUE(modalProbe.seen);
@@ -1106,75 +924,42 @@ TEST_F(MainWindowTest, TrayIconMenuAndExit) {
   tuningSettings.sensitivity = 61.0f;
   DeleteFileA(settingsFilePath);
   EXPECT_EQ(Send(WM_COMMAND, TRAY_CMD_EXIT, 0), 0);
-  EXPECT_NE(ReadFile(settingsFilePath).find("sensitivity=61.0\r\n"), std::string::npos);
+  EXPECT_NE(Saved().find("sensitivity=61.0\r\n"), std::string::npos);
   ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(message.wParam, 0u);
   EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &trayIconData));
-
   RemoveTrayIcon();
   EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &trayIconData)) << "the icon is gone";
   trayMenu = nullptr;
   trayIcon = nullptr;
 }
 
-// A one-image 16 x 16 icon file, drawn here so the test needs no data file.
-std::string TinyIconFile() {
-  const int size = 16;
-  std::string dib;
-  auto put32 = [&dib](uint32_t v) {
-    for (int i = 0; i < 4; ++i) dib += static_cast<char>((v >> (8 * i)) & 0xFF);
-  };
-  auto put16 = [](std::string& s, uint16_t v) {
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>(v >> 8);
-  };
-  put32(40);
-  put32(size);
-  put32(size * 2);
-  put16(dib, 1);
-  put16(dib, 32);
-  put32(0);
-  put32(size * size * 4 + size * 4);
-  put32(0);
-  put32(0);
-  put32(0);
-  put32(0);
-  for (int i = 0; i < size * size; ++i) put32(0xFF2563EBu);
-  dib.append(static_cast<size_t>(size * 4), '\0');
-
-  std::string file;
-  put16(file, 0);
-  put16(file, 1);
-  put16(file, 1);
-  file += static_cast<char>(size);
-  file += static_cast<char>(size);
-  file += '\0';
-  file += '\0';
-  put16(file, 1);
-  put16(file, 32);
-  for (uint32_t v : {static_cast<uint32_t>(dib.size()), 22u}) {
-    for (int i = 0; i < 4; ++i) file += static_cast<char>((v >> (8 * i)) & 0xFF);
-  }
-  return file + dib;
-}
+// A one-image 16 x 16 icon file, made here so the test needs no data file.
+#pragma pack(push, 1)
+struct TinyIcon {
+  uint16_t reserved = 0, type = 1, count = 1;
+  uint8_t width = 16, height = 16, colours = 0, zero = 0;
+  uint16_t planes = 1, bits = 32;
+  uint32_t imageSize = sizeof(BITMAPINFOHEADER) + sizeof pixels + sizeof mask, imageOffset = 22;
+  BITMAPINFOHEADER header = {sizeof(BITMAPINFOHEADER), 16, 32, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  uint32_t pixels[16 * 16];
+  uint8_t mask[16 * 4] = {};
+};
+#pragma pack(pop)
 
 TEST_F(MainWindowTest, AppIconComesFromIconFileBesideTheProgram) {
   char path[MAX_PATH];
-  DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  ASSERT_GT(length, 0u);
+  ASSERT_GT(GetModuleFileNameA(nullptr, path, sizeof path), 0u);
   std::string iconPath = path;
   iconPath = iconPath.substr(0, iconPath.rfind('\\') + 1) + "icon.ico";
 
-  // This test program carries no icon resource at all: no file, no icon, and
-  // that is accepted.
+  // This test program carries no icon resource: no file, no icon, accepted.
   DeleteFileA(iconPath.c_str());
   EXPECT_EQ(LoadAppIcon(), nullptr);
 
-  std::string bytes = TinyIconFile();
-  FILE* file = std::fopen(iconPath.c_str(), "wb");
-  ASSERT_NE(file, nullptr);
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
+  TinyIcon tiny;
+  for (uint32_t& p : tiny.pixels) p = 0xFF2563EBu;
+  ASSERT_TRUE(WriteFileBytes(iconPath, std::string(reinterpret_cast<const char*>(&tiny), sizeof tiny)));
   HICON icon = LoadAppIcon();
   DeleteFileA(iconPath.c_str());
   ASSERT_NE(icon, nullptr);
@@ -1186,22 +971,6 @@ TEST_F(MainWindowTest, AppIconComesFromIconFileBesideTheProgram) {
   DeleteObject(info.hbmColor);
   DeleteObject(info.hbmMask);
   DestroyIcon(icon);
-}
-
-TEST_F(MainWindowTest, WindowHasTheExactClassTitleAndClientSize) {
-  char text[64] = "";
-  GetClassNameA(mainWindow, text, sizeof text);
-  EXPECT_STREQ(text, "TXMainWnd");
-  GetWindowTextA(mainWindow, text, sizeof text);
-  EXPECT_STREQ(text, "Tarvix v0.5.6");
-  RECT client;
-  GetClientRect(mainWindow, &client);
-  EXPECT_EQ(client.right - client.left, 520);
-  EXPECT_EQ(client.bottom - client.top, 640);
-  // Caption, system menu, minimise box; no maximise box, no sizing border.
-  EXPECT_EQ(static_cast<DWORD>(GetWindowLongPtrA(mainWindow, GWL_STYLE)) & 0x00FF0000u,
-            0xCA0000u);
-  EXPECT_EQ(FindWindowA("TXMainWnd", "Tarvix v0.5.6"), mainWindow);
 }
 
 }  // namespace

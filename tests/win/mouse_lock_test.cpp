@@ -104,11 +104,13 @@ TEST_F(MouseLockTest, LockHidesParksAndSwallowsMovesUnlockLetsThemThrough) {
   ExpectCursorAt(POINT{park.x - 40, park.y + 25}, "unlocked again: moves pass");
 }
 
-TEST_F(MouseLockTest, ExitWhileLockedUnhooksAndShowsTheCursorOnce) {
+TEST_F(MouseLockTest, ExitUnhooksAndShowsTheCursorOnlyWhileLocked) {
   int shown = CursorShowCount();
+  EndMouseLockAtExit();  // not locked: nothing to undo
+  EXPECT_EQ(CursorShowCount(), shown);
+
   ToggleMouseLock();
   ASSERT_EQ(CursorShowCount(), shown - 10);
-
   EndMouseLockAtExit();
   EXPECT_EQ(CursorShowCount(), shown);
   EXPECT_EQ(steeringState.mouseLocked, 0);
@@ -122,13 +124,6 @@ TEST_F(MouseLockTest, ExitWhileLockedUnhooksAndShowsTheCursorOnce) {
   ASSERT_EQ(RunInputHelper("move 11 -9"), 0);
   steeringState.mouseLocked = 0;
   ExpectCursorAt(POINT{311, 291}, "after exit: no hook left");
-}
-
-TEST_F(MouseLockTest, ExitWhileUnlockedChangesNothing) {
-  int shown = CursorShowCount();
-  EndMouseLockAtExit();
-  EXPECT_EQ(CursorShowCount(), shown);
-  EXPECT_EQ(steeringState.mouseLocked, 0);
 }
 
 TEST_F(MouseLockTest, SetCursorIsAnsweredOnlyWhileLocked) {

@@ -105,55 +105,50 @@ TEST_F(RawInputTest, WindowIsMessageOnlyAndMouseIsRegisteredAsSink) {
   EXPECT_EQ(devices[0].hwndTarget, inputWindow);
 }
 
-TEST_F(RawInputTest, GateDropsReportsCloserThanEightMilliseconds) {
-  InjectMoveAt(1000, 3, -50);
-  EXPECT_EQ(steeringState.lastRawInputTick, 1000u);
-  EXPECT_FLOAT_EQ(steeringState.steering, CENTER + 3 * 45.0f);
-  EXPECT_FLOAT_EQ(steeringState.throttle, 50 * COUNT_TO_PEDAL);
-  EXPECT_EQ(steeringState.brake, 0.0f);
+// Each row injects one move at a tick and gives what the engine holds after
+// it: the gate's time, the wheel's offset from centre and the pedals in counts.
+struct Report {
+  uint32_t tick;
+  int dx, dy;
+  uint32_t lastTick;
+  float steeringCounts, throttleCounts, brakeCounts;
+  int ringCount;
+};
 
-  // 5 ms later: dropped whole, and the gate keeps the first report's time.
-  InjectMoveAt(1005, 10, 20);
-  EXPECT_EQ(steeringState.lastRawInputTick, 1000u);
-  EXPECT_FLOAT_EQ(steeringState.steering, CENTER + 3 * 45.0f);
-  EXPECT_FLOAT_EQ(steeringState.throttle, 50 * COUNT_TO_PEDAL);
-
-  // 8 ms after the first: accepted. Horizontal only, so the pedals stay.
-  InjectMoveAt(1008, -2, 0);
-  EXPECT_EQ(steeringState.lastRawInputTick, 1008u);
-  EXPECT_FLOAT_EQ(steeringState.steering, CENTER + 1 * 45.0f);
-  EXPECT_FLOAT_EQ(steeringState.throttle, 50 * COUNT_TO_PEDAL);
-  EXPECT_EQ(steeringState.brake, 0.0f);
+void InjectReports(const Report* reports, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    const Report& r = reports[i];
+    SCOPED_TRACE(testing::Message() << "report " << i << " at " << r.tick);
+    InjectMoveAt(r.tick, r.dx, r.dy);
+    EXPECT_EQ(steeringState.lastRawInputTick, r.lastTick);
+    EXPECT_FLOAT_EQ(steeringState.steering, CENTER + r.steeringCounts * 45.0f);
+    EXPECT_FLOAT_EQ(steeringState.throttle, r.throttleCounts * COUNT_TO_PEDAL);
+    EXPECT_FLOAT_EQ(steeringState.brake, r.brakeCounts * COUNT_TO_PEDAL);
+    EXPECT_EQ(steeringState.ringCount, r.ringCount);
+  }
 }
 
-TEST_F(RawInputTest, GateHoldsAcrossTheTickWrap) {
-  InjectMoveAt(0xFFFFFFFCu, 1, 0);
-  EXPECT_EQ(steeringState.lastRawInputTick, 0xFFFFFFFCu);
-  EXPECT_FLOAT_EQ(steeringState.steering, CENTER + 45.0f);
-
-  InjectMoveAt(0x00000002u, 1, 0);  // 6 ms after, past the wrap
-  EXPECT_EQ(steeringState.lastRawInputTick, 0xFFFFFFFCu);
-  EXPECT_FLOAT_EQ(steeringState.steering, CENTER + 45.0f);
-
-  InjectMoveAt(0x00000004u, 1, 0);  // 8 ms after
-  EXPECT_EQ(steeringState.lastRawInputTick, 0x00000004u);
-  EXPECT_FLOAT_EQ(steeringState.steering, CENTER + 90.0f);
+TEST_F(RawInputTest, GateDropsReportsCloserThanEightMillisecondsAcrossTheWrap) {
+  const Report reports[] = {
+      {1000, 3, -50, 1000, 3, 50, 0, 0},
+      {1005, 10, 20, 1000, 3, 50, 0, 0},  // 5 ms later: dropped whole, the gate keeps its time
+      {1008, -2, 0, 1008, 1, 50, 0, 0},   // 8 ms after the first; horizontal only
+      {0xFFFFFFFCu, 1, 0, 0xFFFFFFFCu, 2, 50, 0, 0},
+      {0x00000002u, 1, 0, 0xFFFFFFFCu, 2, 50, 0, 0},  // 6 ms after, past the wrap
+      {0x00000004u, 1, 0, 0x00000004u, 3, 50, 0, 0},  // 8 ms after
+  };
+  InjectReports(reports, sizeof reports / sizeof reports[0]);
 }
 
+// With averaging on, a steering call with 0 would enter the ring and halve the
+// next average: the ring count shows whether one was made.
 TEST_F(RawInputTest, VerticalOnlyReportReachesPedalsAndLeavesTheWheel) {
-  // With averaging on, a steering call with 0 would enter the ring and halve
-  // the next average: the ring count shows whether one was made.
   tuningSettings.smoothing = 2;
-  InjectMoveAt(2000, 10, 0);
-  EXPECT_FLOAT_EQ(steeringState.steering, CENTER + 450.0f);
-  EXPECT_EQ(steeringState.ringCount, 1);
-
-  InjectMoveAt(2008, 0, 7);
-  EXPECT_EQ(steeringState.lastRawInputTick, 2008u);
-  EXPECT_FLOAT_EQ(steeringState.steering, CENTER + 450.0f);
-  EXPECT_EQ(steeringState.ringCount, 1);
-  EXPECT_FLOAT_EQ(steeringState.brake, 7 * COUNT_TO_PEDAL);
-  EXPECT_EQ(steeringState.throttle, 0.0f);
+  const Report reports[] = {
+      {2000, 10, 0, 2000, 10, 0, 0, 1},
+      {2008, 0, 7, 2008, 10, 0, 7, 1},
+  };
+  InjectReports(reports, sizeof reports / sizeof reports[0]);
 }
 
 TEST_F(RawInputTest, ReportOfAnotherDeviceAppliesNothing) {
