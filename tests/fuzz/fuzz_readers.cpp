@@ -102,21 +102,12 @@ void FuzzSettings(const std::string& bytes) {
   Check(tuningSettings.curveOnSteering == 7, "settings reader touched curveOnSteering");
   Check(steeringState.profileModified == 0, "settings reader left profileModified set");
 
-  // Whatever was read is written as eleven lines that read back to the same.
-  const TuningSettings before = tuningSettings;
+  // Whatever was read is written as eleven lines that read back to the same:
+  // every field, scrambled in between, must be read again from them.
   const std::string first = WriteWith(WriteSettingsStream);
   Scramble();
   ReadWith(ReadSettingsStream, first);
-  const TuningSettings& t = tuningSettings;
   Check(WriteWith(WriteSettingsStream) == first, "settings file does not read back to its bytes");
-  Check(t.smoothing == before.smoothing && t.startMin == before.startMin &&
-            t.startWithWindows == before.startWithWindows &&
-            t.accelBrakeMode == before.accelBrakeMode,
-        "settings integers do not round-trip");
-  Check(std::strcmp(t.hotkeyLock, before.hotkeyLock) == 0 &&
-            std::strcmp(t.hotkeyRecenter, before.hotkeyRecenter) == 0 &&
-            std::strcmp(t.profile, before.profile) == 0,
-        "settings texts do not round-trip");
 }
 
 void FuzzProfile(const std::string& bytes) {
@@ -137,13 +128,10 @@ void FuzzProfile(const std::string& bytes) {
   Check(t.startMin == 5 && t.startWithWindows == 6 && t.accelBrakeMode == 7,
         "profile reader touched an option");
 
-  const TuningSettings before = tuningSettings;
   const std::string first = WriteWith(WriteProfileStream);
   Scramble();
   ReadWith(ReadProfileStream, first);
   Check(WriteWith(WriteProfileStream) == first, "profile file does not read back to its bytes");
-  Check(t.smoothing == before.smoothing && t.curveOnSteering == before.curveOnSteering,
-        "profile integers do not round-trip");
 }
 
 void FuzzHotkey(const std::string& bytes) {
@@ -172,8 +160,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
 #ifdef TARVIX_RANDOM_DRIVER
 // Without libFuzzer: the seed files named on the command line, then a fixed
-// number of inputs built from a fixed seed, half of them mutated seeds and
-// half assembled from pieces that matter to the readers.
+// number of inputs built from a fixed seed, half of them edited seeds and half
+// assembled from nothing.
 #include <dirent.h>
 
 #include <random>
@@ -208,34 +196,13 @@ const char* const PIECES[] = {
     "nan", "-inf", "INF", "0x1p200", "99999999999999999999", "-2147483649", "45.37", "1.5",
     "F12", "^+!x", "My Car", "-", "+", "."};
 
-std::string Assemble(std::mt19937& random) {
-  std::string bytes;
-  int parts = static_cast<int>(random() % 40);
-  for (int i = 0; i < parts; ++i) {
-    switch (random() % 5) {
-      case 0:
-      case 1:
-        bytes += PIECES[random() % (sizeof PIECES / sizeof PIECES[0])];
-        break;
-      case 2:  // a run long enough to cross a field or the 255 limit
-        bytes.append(random() % 300, static_cast<char>("a =\r\n9"[random() % 6]));
-        break;
-      case 3:
-        bytes += static_cast<char>(random() % 256);
-        break;
-      default:
-        bytes += std::to_string(static_cast<int>(random()) % 100000);
-        break;
-    }
-  }
-  return bytes;
-}
-
+// Edits a seed, or an empty text, with pieces that matter to the readers, runs
+// long enough to cross a field or the 255 limit, and random bytes.
 std::string Mutate(std::string bytes, std::mt19937& random) {
-  int edits = 1 + static_cast<int>(random() % 8);
+  const int edits = 1 + static_cast<int>(random() % 24);
   for (int i = 0; i < edits; ++i) {
-    size_t at = bytes.empty() ? 0 : random() % (bytes.size() + 1);
-    switch (random() % 4) {
+    const size_t at = random() % (bytes.size() + 1);
+    switch (random() % 5) {
       case 0:
         if (at < bytes.size()) bytes[at] = static_cast<char>(random() % 256);
         break;
@@ -243,10 +210,13 @@ std::string Mutate(std::string bytes, std::mt19937& random) {
         if (at < bytes.size()) bytes.erase(at, 1 + random() % 16);
         break;
       case 2:
-        bytes.insert(at, PIECES[random() % (sizeof PIECES / sizeof PIECES[0])]);
+        bytes.insert(at, std::to_string(static_cast<int>(random()) % 100000));
+        break;
+      case 3:
+        bytes.insert(at, random() % 300, "a =\r\n9x"[random() % 7]);
         break;
       default:
-        bytes.insert(at, random() % 280, 'x');
+        bytes.insert(at, PIECES[random() % (sizeof PIECES / sizeof PIECES[0])]);
         break;
     }
   }
@@ -276,11 +246,7 @@ int main(int argc, char** argv) {
   for (const std::string& bytes : seeds) Run(bytes);
   Run(std::string());
   for (long i = 0; i < inputs; ++i) {
-    if (random() % 2) {
-      Run(Mutate(seeds[random() % seeds.size()], random));
-    } else {
-      Run(Assemble(random));
-    }
+    Run(Mutate(random() % 2 ? seeds[random() % seeds.size()] : std::string(), random));
   }
   std::printf("fuzz_readers: %zu seeds and %ld random inputs, no fault\n", seeds.size(), inputs);
   return 0;

@@ -3,27 +3,23 @@
 #include "vjoy/vjoy_link.h"
 
 VirtualJoystickLink virtualJoystickLink;
-VJoyFake vjoyFake;
+std::vector<std::string> vjoyFakeCalls;
 
 namespace {
 
-void Record(int kind, uint32_t id, int32_t value) {
-  if (vjoyFake.callCount >= VJOY_FAKE_MAX_CALLS) return;
-  VJoyFakeCall& c = vjoyFake.calls[vjoyFake.callCount++];
-  c.kind = kind;
-  c.id = id;
-  c.value = value;
-  c.acquired = virtualJoystickLink.vjoyAcquired;
+void Record(const char* function, int32_t value, uint32_t id) {
+  vjoyFakeCalls.push_back(std::string(function) + "(" + std::to_string(value) + ",1," + std::to_string(id) + ")" +
+                          (virtualJoystickLink.vjoyAcquired ? "" : " unacquired"));
 }
 
 }  // namespace
 
 void VJoyFakeReset() {
-  vjoyFake = VJoyFake{};
+  vjoyFakeCalls.clear();
   virtualJoystickLink = VirtualJoystickLink{};
   virtualJoystickLink.vjoyAcquired = 1;
 }
 
-void VJoySetAxis(uint32_t axis, int32_t value) { Record(VJOY_FAKE_AXIS, axis, value); }
+void VJoySetAxis(uint32_t axis, int32_t value) { Record("SetAxis", value, axis); }
 
-void VJoySetButton(uint8_t button, int32_t pressed) { Record(VJOY_FAKE_BUTTON, button, pressed); }
+void VJoySetButton(uint8_t button, int32_t pressed) { Record("SetBtn", pressed, button); }

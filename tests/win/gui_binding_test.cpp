@@ -175,7 +175,6 @@ TEST(GdiBindingInput, KeyTable) {
   };
   const Case cases[] = {
       {"shift", VK_SHIFT, false, {NK_KEY_SHIFT}},
-      {"right shift", VK_RSHIFT, false, {NK_KEY_SHIFT}},
       {"delete", VK_DELETE, false, {NK_KEY_DEL}},
       {"return", VK_RETURN, false, {NK_KEY_ENTER}},
       {"keypad separator", VK_SEPARATOR, false, {NK_KEY_ENTER}},
@@ -186,7 +185,6 @@ TEST(GdiBindingInput, KeyTable) {
       {"right", VK_RIGHT, false, {NK_KEY_RIGHT}},
       {"ctrl+right", VK_RIGHT, true, {NK_KEY_TEXT_WORD_RIGHT}},
       {"home", VK_HOME, false, {NK_KEY_TEXT_START, NK_KEY_SCROLL_START}},
-      {"ctrl+home", VK_HOME, true, {NK_KEY_TEXT_START, NK_KEY_SCROLL_START}},
       {"end", VK_END, false, {NK_KEY_TEXT_END, NK_KEY_SCROLL_END}},
       {"page down", VK_NEXT, false, {NK_KEY_SCROLL_DOWN}},
       {"page up", VK_PRIOR, false, {NK_KEY_SCROLL_UP}},
@@ -200,11 +198,8 @@ TEST(GdiBindingInput, KeyTable) {
       {"ctrl+X", 'X', true, {NK_KEY_CUT}},
       {"ctrl+Z", 'Z', true, {NK_KEY_TEXT_UNDO}},
       {"A alone", 'A', false, {}},
-      {"V alone", 'V', false, {}},
       {"ctrl+D", 'D', true, {}},
-      {"ctrl+Y", 'Y', true, {}},
       {"up", VK_UP, false, {}},
-      {"down", VK_DOWN, false, {}},
       {"control itself", VK_CONTROL, true, {}},
       {"F4", VK_F4, false, {}},
   };
@@ -311,65 +306,25 @@ TEST(GdiBindingRender, FillsAreOpaqueWhateverTheirAlpha) {
   }
 }
 
-TEST(GdiBindingRender, OutlinesLinesAndShapesLandWhereTheirCommandsSay) {
-  const nk_color red = nk_rgba(220, 0, 0, 255), c1 = nk_rgba(250, 0, 0, 255), c2 = nk_rgba(0, 250, 0, 90),
-                 c3 = nk_rgba(0, 0, 250, 255), c5 = nk_rgba(0, 250, 250, 255), c6 = nk_rgba(250, 0, 250, 255);
+// The shapes the program's widgets draw besides fills and text: outlines of
+// thickness 1 (borders) and 2 or more (the slider knob), and the filled circle
+// of Nuklear's slider cursor.
+TEST(GdiBindingRender, OutlinesAndCirclesLandWhereTheirCommandsSay) {
+  const nk_color red = nk_rgba(220, 0, 0, 255), blue = nk_rgba(0, 0, 250, 90);
   DrawFrame(WHITE, [&](nk_command_buffer* canvas) {
     nk_stroke_rect(canvas, nk_rect(100, 100, 40, 40), 0, 1, red);
     nk_stroke_rect(canvas, nk_rect(200, 100, 40, 40), 0, 4, red);
-    nk_stroke_line(canvas, 20, 300, 200, 300, 5, red);
-    nk_fill_circle(canvas, nk_rect(20, 20, 40, 40), c1);
-    nk_fill_triangle(canvas, 100, 60, 140, 60, 120, 20, c2);
-    const float polygon[] = {200, 20, 240, 20, 240, 60, 200, 60};
-    nk_fill_polygon(canvas, polygon, 4, c3);
-    nk_fill_arc(canvas, 300, 100, 30, 0, 3.14159265f / 2, c5);  // lower right quarter
-    nk_stroke_circle(canvas, nk_rect(400, 20, 40, 40), 2, c6);
+    nk_fill_circle(canvas, nk_rect(20, 20, 40, 40), blue);
   });
-  // Thickness 1: the edge only. Thickness 4: a band of 4 inside each edge, hollow.
   EXPECT_EQ(Pixel(100, 120), Rgb(red));
   EXPECT_EQ(Pixel(101, 120), Rgb(WINDOW_FILL));
+  // A band of 4 inside each edge, and still hollow.
   EXPECT_EQ(CountPixels(196, 120, 244, 121, Rgb(red)), 8);
   EXPECT_EQ(CountPixels(200, 120, 204, 121, Rgb(red)), 4);
   EXPECT_EQ(CountPixels(220, 96, 221, 144, Rgb(red)), 8);
   EXPECT_EQ(CountPixels(220, 100, 221, 104, Rgb(red)), 4);
-  // A thick line is centred on its path.
-  const int band = CountPixels(100, 290, 101, 310, Rgb(red));
-  EXPECT_GE(band, 4);
-  EXPECT_LE(band, 6);
-  EXPECT_EQ(Pixel(100, 300), Rgb(red));
-
-  EXPECT_EQ(Pixel(40, 40), Rgb(c1));
+  EXPECT_EQ(Pixel(40, 40), Rgb(blue));
   EXPECT_EQ(Pixel(21, 21), Rgb(WINDOW_FILL));  // outside the round edge
-  EXPECT_EQ(Pixel(120, 50), Rgb(c2));
-  EXPECT_EQ(Pixel(102, 22), Rgb(WINDOW_FILL));
-  EXPECT_EQ(Pixel(220, 40), Rgb(c3));
-  EXPECT_EQ(Pixel(310, 110), Rgb(c5));          // inside the quarter that was drawn
-  EXPECT_EQ(Pixel(290, 90), Rgb(WINDOW_FILL));  // the opposite quarter
-  EXPECT_EQ(Pixel(420, 40), Rgb(WINDOW_FILL));  // a stroked circle stays hollow
-  EXPECT_GT(CountPixels(395, 35, 405, 45, Rgb(c6)), 0);
-}
-
-TEST(GdiBindingRender, ImageIsStretchedToItsRectangle) {
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = 2;
-  info.bmiHeader.biHeight = -2;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  ASSERT_NE(bitmap, nullptr);
-  const DWORD texels[4] = {0x00FF0000, 0x0000FF00, 0x000000FF, 0x00FFFFFF};  // red green / blue white
-  memcpy(bits, texels, sizeof(texels));
-  const struct nk_image image = nk_image_ptr(bitmap);
-  DrawFrame(nk_rgba(0, 0, 0, 255),
-            [&](nk_command_buffer* canvas) { nk_draw_image(canvas, nk_rect(300, 300, 40, 40), &image, WHITE); });
-  EXPECT_EQ(Pixel(305, 305), RGB(255, 0, 0));
-  EXPECT_EQ(Pixel(335, 305), RGB(0, 255, 0));
-  EXPECT_EQ(Pixel(305, 335), RGB(0, 0, 255));
-  EXPECT_EQ(Pixel(335, 335), RGB(255, 255, 255));
-  EXPECT_EQ(Pixel(341, 320), Rgb(WINDOW_FILL));
-  DeleteObject(bitmap);
 }
 
 TEST(GdiBindingRender, TextPaintsGlyphsOnlyNoBackgroundBox) {
