@@ -38,19 +38,10 @@ RunValue ReadRunValue(const char* name) {
 }
 
 void WriteRunValue(const char* name, DWORD type, const void* data, DWORD size) {
-  HKEY key;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, RUN_KEY, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
-  EXPECT_EQ(RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size),
-            ERROR_SUCCESS);
-  RegCloseKey(key);
+  EXPECT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, RUN_KEY, name, type, data, size), ERROR_SUCCESS);
 }
 
-void DeleteRunValue(const char* name) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, RUN_KEY, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-  RegDeleteValueA(key, name);
-  RegCloseKey(key);
-}
+void DeleteRunValue(const char* name) { RegDeleteKeyValueA(HKEY_CURRENT_USER, RUN_KEY, name); }
 
 std::string ModulePath() {
   char path[MAX_PATH] = {};

@@ -28,12 +28,6 @@ int CursorShowCount() {
   return ShowCursor(FALSE);
 }
 
-POINT CursorAt() {
-  POINT point{};
-  GetCursorPos(&point);
-  return point;
-}
-
 POINT ParkPoint() {
   // 9999 is beyond the desktop: the system stops the cursor at its right edge.
   int right = GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN) - 1;
@@ -41,7 +35,8 @@ POINT ParkPoint() {
 }
 
 void ExpectCursorAt(POINT expected, const char* when) {
-  POINT at = CursorAt();
+  POINT at{};
+  GetCursorPos(&at);
   EXPECT_EQ(at.x, expected.x) << when;
   EXPECT_EQ(at.y, expected.y) << when;
 }
