@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "storage/file_replace.h"
 #include "storage/settings_file.h"
 
 void GetDataFolderPath(char* buffer) {
@@ -12,13 +11,4 @@ void GetDataFolderPath(char* buffer) {
   if (!home || !home[0]) return;
   int length = std::snprintf(buffer, STORAGE_PATH_SIZE, "%s/Documents/Tarvix", home);
   if (length < 0 || length >= STORAGE_PATH_SIZE) buffer[0] = 0;
-}
-
-void CreateDataFolders() {
-  char dataFolder[STORAGE_PATH_SIZE];
-  GetDataFolderPath(dataFolder);
-  SetDataFolder(dataFolder);
-  if (!settingsFilePath[0]) return;
-  MakeOneFolder(dataFolder);
-  MakeOneFolder(profileFolderPath);
 }

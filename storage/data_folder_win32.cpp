@@ -3,7 +3,6 @@
 
 #include <cstdio>
 
-#include "storage/file_replace.h"
 #include "storage/settings_file.h"
 
 void GetDataFolderPath(char* buffer) {
@@ -17,14 +16,4 @@ void GetDataFolderPath(char* buffer) {
   if (!documents[0]) return;
   int length = std::snprintf(buffer, STORAGE_PATH_SIZE, "%s\\Tarvix", documents);
   if (length < 0 || length >= STORAGE_PATH_SIZE) buffer[0] = 0;
-}
-
-void CreateDataFolders() {
-  char dataFolder[STORAGE_PATH_SIZE];
-  GetDataFolderPath(dataFolder);
-  SetDataFolder(dataFolder);
-  if (!settingsFilePath[0]) return;
-  // One level at a time, the data folder first; an existing folder is normal.
-  MakeOneFolder(dataFolder);
-  MakeOneFolder(profileFolderPath);
 }

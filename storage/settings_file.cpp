@@ -76,6 +76,16 @@ int ApplyTuningValue(const char* key, const char* value) {
 
 // ---- Data folder paths -----------------------------------------------------
 
+void CreateDataFolders() {
+  char dataFolder[STORAGE_PATH_SIZE];
+  GetDataFolderPath(dataFolder);
+  SetDataFolder(dataFolder);
+  if (!settingsFilePath[0]) return;
+  // One level at a time, the data folder first; an existing folder is normal.
+  MakeOneFolder(dataFolder);
+  MakeOneFolder(profileFolderPath);
+}
+
 void SetDataFolder(const char* dataFolder) {
   // Built aside first: dataFolder may be one of the two buffers itself.
   char settings[STORAGE_PATH_SIZE];
