@@ -25,8 +25,9 @@ import tarvix_e2e as e2e  # noqa: E402  (found through the path above)
 _NUMBER_1 = rb"-?\d+\.\d"
 _NUMBER_2 = rb"-?\d+\.\d\d"
 _INTEGER = rb"-?\d+"
-# Texts are written as stored: any bytes but the line end and NUL.
-_TEXT = rb"[^\r\n\x00]*"
+# Texts are written as stored: any bytes but LF and NUL. A lone CR is no line
+# end when read, so a damaged file can leave one inside a text value.
+_TEXT = rb"[^\n\x00]*"
 
 SETTINGS_FORMAT = (
     (b"sensitivity", _NUMBER_1),
