@@ -693,9 +693,10 @@ def _undo_changes():
     return ok
 
 
-def run_checks(*checks):
+def run_checks(*checks, failure_shot="failed-"):
     """Runs each check, ends every process it started, prints a summary line per
-    check and exits non-zero when any failed."""
+    check and exits non-zero when any failed. A failed check leaves a screenshot
+    named failure_shot + its name."""
     _check_environment()
     # A timeout's SIGTERM still ends the started processes (finally below).
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(128 + signal.SIGTERM))
@@ -710,7 +711,7 @@ def run_checks(*checks):
             failed.append(fn.__name__)
             traceback.print_exc(file=sys.stdout)
             try:
-                grab("failed-" + fn.__name__)
+                grab(failure_shot + fn.__name__)
             except Exception:  # the report matters more than the picture
                 pass
             print("FAIL %s (%.1f s)" % (fn.__name__, time.monotonic() - began), flush=True)

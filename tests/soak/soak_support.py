@@ -13,7 +13,6 @@ import signal
 import subprocess
 import sys
 import time
-import traceback
 import types
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
@@ -230,32 +229,7 @@ def profile_files():
 
 def run_checks(*checks):
     """tarvix_e2e.run_checks, with failure screenshots named soak-failed-*."""
-    e2e._check_environment()
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(128 + signal.SIGTERM))
-    failed = []
-    for fn in checks:
-        began = time.monotonic()
-        print("RUN  %s" % fn.__name__, flush=True)
-        try:
-            fn()
-            print("PASS %s (%.1f s)" % (fn.__name__, time.monotonic() - began), flush=True)
-        except Exception:  # a failed check must not stop the others
-            failed.append(fn.__name__)
-            traceback.print_exc(file=sys.stdout)
-            try:
-                e2e.grab("soak-failed-" + fn.__name__)
-            except Exception:  # the report matters more than the picture
-                pass
-            print("FAIL %s (%.1f s)" % (fn.__name__, time.monotonic() - began), flush=True)
-        finally:
-            try:
-                e2e._restore_desktop()
-            finally:
-                e2e.end_all()
-            if not e2e._undo_changes() and fn.__name__ not in failed:
-                failed.append(fn.__name__)
-    print("%d of %d checks passed" % (len(checks) - len(failed), len(checks)), flush=True)
-    sys.exit(1 if failed else 0)
+    e2e.run_checks(*checks, failure_shot="soak-failed-")
 
 
 # ---- The "Steering Sensitivity" slider (Controls tab, client coordinates) ------
