@@ -47,11 +47,23 @@ trap cleanup EXIT INT TERM
 echo "Tarvix runs under Wine (display $DISPLAY). Settings: $settings"
 if [ "$demo" = 1 ]; then
   echo "No display of yours: the virtual mouse moves by itself (--demo)."
-  ( sleep 3
+  # Wine sees pointer motion only over its own windows: start over an empty
+  # spot of the panel, and click there once so a Wine window has the focus.
+  ( set +e +o pipefail  # a search that finds nothing yet is no failure
+    for _ in $(seq 1 100); do
+      win=$(xdotool search --onlyvisible --name '^Tarvix v0\.5\.6$' 2>/dev/null | head -n1)
+      [ -n "$win" ] && break
+      sleep 0.2
+    done
+    sleep 2  # a click before the window is ready gives Wine no focus
+    xdotool mousemove --window "$win" 200 625 click 1
+    # One xdotool call per sweep, quicker than the centring pulls the wheel back.
+    right=$(for _ in $(seq 1 25); do printf 'mousemove_relative -- 6 0 sleep 0.012 '; done)
+    left=$(for _ in $(seq 1 25); do printf 'mousemove_relative -- -6 0 sleep 0.012 '; done)
     while true; do
-      for _ in $(seq 1 20); do xdotool mousemove_relative -- 3 0; sleep 0.02; done
+      xdotool $right
       sleep 1
-      for _ in $(seq 1 20); do xdotool mousemove_relative -- -3 -2; sleep 0.02; done
+      xdotool $left
       sleep 1
     done ) >/dev/null 2>&1 &
   demo_pid=$!
