@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Tarvix benchmarks: the real tarvix.exe under Wine beside the vJoy stand-in.
 
-Run by scripts/bench inside one prepared Wine session (tests/wine-env.sh), after
+Run by scripts/bench inside one prepared Wine session (tools/wine-env.sh), after
 the builds. For the window hidden (startMin 1) and shown (startMin 0) it measures:
 
   - latency from an injected relative mouse move to the first SetAxis of axis X

@@ -4,8 +4,8 @@
 # throwaway one so that nothing touches the real home folder.
 here=$(cd "$(dirname "$0")" && pwd)
 if [ -z "${TARVIX_WINE_READY:-}" ]; then
-  # shellcheck source=../tests/wine-env.sh
-  . "$here/../tests/wine-env.sh"
+  # shellcheck source=../tools/wine-env.sh
+  . "$here/../tools/wine-env.sh"
   tarvix_wine_setup || exit 1
   trap tarvix_wine_teardown EXIT
 fi

@@ -8,8 +8,8 @@ export TARVIX_E2E_BIN=$3
 export TARVIX_E2E_ARTIFACTS=$4
 here=$(cd "$(dirname "$0")" && pwd)
 if [ -z "${TARVIX_WINE_READY:-}" ]; then
-  # shellcheck source=../wine-env.sh
-  . "$here/../wine-env.sh"
+  # shellcheck source=../../tools/wine-env.sh
+  . "$here/../../tools/wine-env.sh"
   tarvix_wine_setup || exit 1
   trap tarvix_wine_teardown EXIT
 fi

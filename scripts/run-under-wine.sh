@@ -19,7 +19,7 @@ else
   unset DISPLAY
   demo=1
 fi
-. tests/wine-env.sh
+. tools/wine-env.sh
 tarvix_wine_setup
 app=$TARVIX_WINE_DIR/app
 mkdir -p "$app"
