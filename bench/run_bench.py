@@ -309,7 +309,7 @@ def wait_for(predicate, timeout, step=0.05):
 
 
 def run_injector(bindir, args, timeout):
-    return subprocess.run(["wine", os.path.join(bindir, "tarvix_mouse_injector.exe")] + args,
+    return subprocess.run(["wine", os.path.join(bindir, "tarvix_input_helper.exe")] + args,
                           capture_output=True, text=True, timeout=timeout)
 
 
@@ -359,7 +359,7 @@ def run_mode(name, start_min, exe, bindir, work, opts):
         moves_log = os.path.join(work, "moves-latency-%s.log" % name)
         tail.mark()
         watch = CpuWatch(watched)
-        run = run_injector(bindir, ["move", str(opts.moves), str(LATENCY_GAP_US[0]),
+        run = run_injector(bindir, ["pace", str(opts.moves), str(LATENCY_GAP_US[0]),
                                     str(LATENCY_GAP_US[1]), str(LATENCY_DX), "0", "1", "1",
                                     "Z:" + moves_log],
                            timeout=opts.moves * LATENCY_GAP_US[1] / 1e6 + 60)
@@ -374,7 +374,7 @@ def run_mode(name, start_min, exe, bindir, work, opts):
         count = int(BURST_RATE * opts.burst_seconds)
         tail.mark()
         injector = subprocess.Popen(
-            ["wine", os.path.join(bindir, "tarvix_mouse_injector.exe"), "move", str(count),
+            ["wine", os.path.join(bindir, "tarvix_input_helper.exe"), "pace", str(count),
              str(1000000 // BURST_RATE), str(1000000 // BURST_RATE), "1", "0", "0", "2",
              "Z:" + moves_log], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         # CPU is taken strictly inside the burst, past the injector's own start-up.
@@ -398,7 +398,7 @@ def run_mode(name, start_min, exe, bindir, work, opts):
         result["peak_rss_mib"] = round((peak_rss_kib(pid) or 0) / 1024, 1)
 
         # End as the tray menu's Exit does, and see it end cleanly.
-        run_injector(bindir, ["exit"], timeout=60)
+        run_injector(bindir, ["post", "TXMainWnd", "273", "2002", "0"], timeout=60)
         try:
             result["exit_code"] = proc.wait(timeout=opts.exit_timeout)
         except subprocess.TimeoutExpired:
@@ -525,7 +525,7 @@ def main():
     if not exe:
         release = os.path.join(ROOT, "build", "release", "bin", "tarvix.exe")
         exe = release if os.path.exists(release) else os.path.join(opts.bin, "tarvix.exe")
-    for needed in (exe, os.path.join(opts.bin, "tarvix_mouse_injector.exe"),
+    for needed in (exe, os.path.join(opts.bin, "tarvix_input_helper.exe"),
                    os.path.join(opts.bin, "standin", "vJoyInterface.dll")):
         if not os.path.exists(needed):
             fail("missing " + needed)
