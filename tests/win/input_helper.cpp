@@ -1,14 +1,12 @@
-// The one input injector, run as a second Wine process: input from another
-// process passes other threads' low-level hooks and reaches raw-input sinks and
-// hotkeys, as a real mouse and keyboard do. Commands chain; exit 0 when all worked.
-//   move DX DY | keys VK[,VK...] (pressed in order, released in reverse)
-//   launch 0|1 OUTFILE   SetLaunchAtStartup, then our module path into OUTFILE
-//   pace COUNT MIN_US MAX_US DX DY ALTERNATE SEED LOG   seeded gaps; ALTERNATE 1
-//       flips the sign every move; LOG: "<counter> <frequency> move(<dx>,<dy>) <1|0>"
-//       on QueryPerformanceCounter, the stand-in's clock
-//   post CLASS MSG WPARAM LPARAM   PostMessageA to the first window of CLASS
+// The one input injector, run as a second Wine process: its input passes our low-level hooks and
+// reaches raw-input sinks and hotkeys as a real mouse and keyboard do. Commands chain; exit code 0
+// when all worked. move DX DY | keys VK[,VK...] | post CLASS MSG WPARAM LPARAM | launch 0|1 OUTFILE
+// (SetLaunchAtStartup, then our path into OUTFILE) | pace COUNT MIN_US MAX_US DX DY ALTERNATE SEED LOG:
+// moves at seeded gaps, ALTERNATE 1 flipping the sign each time, logged on the stand-in's clock
+// as "<counter> <frequency> move(<dx>,<dy>) <1|0>".
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,19 +26,15 @@ bool Move(int dx, int dy) {
 bool MoveCommand(char** a) { return Move(std::atoi(a[0]), std::atoi(a[1])); }
 
 bool Keys(char** a) {
-  INPUT inputs[16]{};
-  UINT count = 0;
+  std::vector<INPUT> inputs;
   for (char *at = a[0], *end = nullptr; *at; at = (*end == ',') ? end + 1 : end) {
-    WORD vk = static_cast<WORD>(std::strtoul(at, &end, 0));
-    if (count == 8 || end == at || vk == 0) return false;
-    inputs[count].type = INPUT_KEYBOARD;
-    inputs[count++].ki.wVk = vk;
+    INPUT key{};
+    key.type = INPUT_KEYBOARD;
+    if (!(key.ki.wVk = static_cast<WORD>(std::strtoul(at, &end, 0))) || end == at) return false;
+    inputs.insert(inputs.begin() + inputs.size() / 2, 2, key);  // pressed after the earlier
+    inputs[inputs.size() / 2].ki.dwFlags = KEYEVENTF_KEYUP;       // keys, released before them
   }
-  for (UINT i = 0; i < count; ++i) {
-    inputs[count + i] = inputs[count - 1 - i];
-    inputs[count + i].ki.dwFlags = KEYEVENTF_KEYUP;
-  }
-  return SendInput(count * 2, inputs, sizeof(INPUT)) == count * 2;
+  return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
 }
 
 bool Launch(char** a) {
@@ -52,12 +46,6 @@ bool Launch(char** a) {
   return out && std::fclose(out) == 0 && written;
 }
 
-long long Now() {
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return counter.QuadPart;
-}
-
 // Absolute deadlines, so a late move is made up by the next gaps, but never
 // closer than half the shortest gap; our own generator keeps a seed's pace the same.
 bool Pace(char** a) {
@@ -67,22 +55,20 @@ bool Pace(char** a) {
   if (count <= 0 || minUs < 0 || span < 0) return false;
   struct Sent { long long counter; int dx, dy, ok; };
   std::vector<Sent> moves(static_cast<size_t>(count));
-  LARGE_INTEGER frequency;
+  LARGE_INTEGER counter, frequency;
   QueryPerformanceFrequency(&frequency);
+  auto now = [&] { return QueryPerformanceCounter(&counter), counter.QuadPart; };
   const long long f = frequency.QuadPart;
   timeBeginPeriod(1);
   // Wine makes a process's first real move slow (~50 ms): paid before timing.
-  Move(1, 0);
-  Sleep(12);
-  Move(-1, 0);
-  Sleep(static_cast<DWORD>((minUs + span) / 1000 + 20));
+  Move(1, 0); Sleep(12); Move(-1, 0); Sleep(static_cast<DWORD>((minUs + span) / 1000 + 20));
   int refused = 0;
-  long long deadline = Now();
+  long long deadline = now();
   for (int i = 0; i < count; ++i) {
-    for (long long left; (left = deadline - Now()) > 0;) left >= f / 2000 ? Sleep(1) : (void)SwitchToThread();
+    for (long long left; (left = deadline - now()) > 0;) left >= f / 2000 ? Sleep(1) : (void)SwitchToThread();
     const int sign = (std::atoi(a[5]) && (i & 1)) ? -1 : 1;
     Sent& m = moves[static_cast<size_t>(i)];
-    m = {Now(), sign * dx, sign * dy, 0};
+    m = {now(), sign * dx, sign * dy, 0};
     refused += !(m.ok = Move(m.dx, m.dy));
     random = random * 1103515245u + 12345u;
     deadline += (minUs + (span > 0 ? ((random >> 8) & 0xFFFFFFu) % (span + 1) : 0)) * f / 1000000;
@@ -91,41 +77,29 @@ bool Pace(char** a) {
   timeEndPeriod(1);
   FILE* log = std::fopen(a[7], "wb");
   bool written = log != nullptr;
-  for (const Sent& m : moves)
-    written = written && std::fprintf(log, "%lld %lld move(%d,%d) %d\n", m.counter, f, m.dx, m.dy, m.ok) > 0;
-  if (log && std::fclose(log) != 0) written = false;
-  const double seconds = static_cast<double>(moves.back().counter - moves[0].counter) / f;
-  std::printf("moves=%d refused=%d seconds=%.3f rate=%.1f log=%s\n", count, refused, seconds,
-              seconds > 0 ? (count - 1) / seconds : 0.0, written ? "written" : "FAILED");
+  for (const Sent& m : moves) written = written && std::fprintf(log, "%lld %lld move(%d,%d) %d\n", m.counter, f, m.dx, m.dy, m.ok) > 0;
+  written = log && std::fclose(log) == 0 && written;
+  std::printf("moves=%d refused=%d log=%s\n", count, refused, written ? "written" : "FAILED");
   return refused == 0 && written;
 }
 
 bool Post(char** a) {
   HWND window = FindWindowA(a[0], nullptr);
   auto number = [&](int i) { return std::strtoul(a[i], nullptr, 0); };
-  return window && PostMessageA(window, static_cast<UINT>(number(1)), number(2),
-                                static_cast<LPARAM>(number(3)));
+  return window && PostMessageA(window, static_cast<UINT>(number(1)), number(2), static_cast<LPARAM>(number(3)));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const struct { const char* name; int args; bool (*run)(char**); } commands[] = {
-      {"move", 2, MoveCommand}, {"keys", 1, Keys}, {"launch", 2, Launch},
-      {"pace", 8, Pace},        {"post", 4, Post}};
+      {"move", 2, MoveCommand}, {"keys", 1, Keys}, {"launch", 2, Launch}, {"pace", 8, Pace}, {"post", 4, Post}};
   for (int i = 1; i < argc;) {
-    bool known = false;
-    for (const auto& c : commands) {
-      if (std::strcmp(argv[i], c.name) != 0 || argc - i - 1 < c.args) continue;
-      if (!c.run(argv + i + 1)) return 1;
-      i += 1 + c.args;
-      known = true;
-      break;
-    }
-    if (!known) {
-      std::fprintf(stderr, "tarvix_input_helper: bad command at \"%s\"\n", argv[i]);
-      return 2;
-    }
+    auto c = std::find_if(std::begin(commands), std::end(commands),
+                          [&](const auto& c) { return !std::strcmp(argv[i], c.name) && argc - i > c.args; });
+    if (c == std::end(commands)) return std::fprintf(stderr, "tarvix_input_helper: bad command at \"%s\"\n", argv[i]), 2;
+    if (!c->run(argv + i + 1)) return 1;
+    i += 1 + c->args;
   }
   return 0;
 }
