@@ -11,17 +11,11 @@ FakeSystem fakeSystem;
 void FakeSystemReset() { fakeSystem = FakeSystem{}; }
 
 #ifdef _WIN32
-int SystemLeftButtonDown() {
-  if (fakeSystem.overrideButtons) return fakeSystem.leftDown;
-  return (GetAsyncKeyState(VK_LBUTTON) & 0x8000) ? 1 : 0;
-}
-int SystemRightButtonDown() {
-  if (fakeSystem.overrideButtons) return fakeSystem.rightDown;
-  return (GetAsyncKeyState(VK_RBUTTON) & 0x8000) ? 1 : 0;
-}
+static int Button(int vk, int fake) { return fakeSystem.overrideButtons ? fake : (GetAsyncKeyState(vk) & 0x8000) != 0; }
 uint32_t SystemTickCount() { return fakeSystem.overrideTick ? fakeSystem.tick : GetTickCount(); }
 #else
-int SystemLeftButtonDown() { return fakeSystem.leftDown; }
-int SystemRightButtonDown() { return fakeSystem.rightDown; }
+static int Button(int, int fake) { return fake; }
 uint32_t SystemTickCount() { return fakeSystem.tick; }
 #endif
+int SystemLeftButtonDown() { return Button(0x01, fakeSystem.leftDown); }  // VK_LBUTTON
+int SystemRightButtonDown() { return Button(0x02, fakeSystem.rightDown); }  // VK_RBUTTON

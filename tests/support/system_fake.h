@@ -1,6 +1,5 @@
-// The tests' side of the system seam. By default it answers like the real
-// system where there is one (Windows) and with zeros on the host; a test sets
-// an override to take control of one answer.
+// The tests' side of the system seam: on Windows it answers like the real
+// system unless a test sets an override; on the host it answers the fields.
 #pragma once
 
 #include <cstdint>

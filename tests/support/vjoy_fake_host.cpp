@@ -3,23 +3,13 @@
 #include "vjoy/vjoy_link.h"
 
 VirtualJoystickLink virtualJoystickLink;
-std::vector<std::string> vjoyFakeCalls;
+std::string vjoyFakeCalls;
 
-namespace {
-
-void Record(const char* function, int32_t value, uint32_t id) {
-  vjoyFakeCalls.push_back(std::string(function) + "(" + std::to_string(value) + ",1," + std::to_string(id) + ")" +
-                          (virtualJoystickLink.vjoyAcquired ? "" : " unacquired"));
-}
-
-}  // namespace
+void VJoySetAxis(uint32_t axis, int32_t value) { vjoyFakeCalls += "a" + std::to_string(axis) + "=" + std::to_string(value) + " "; }
+void VJoySetButton(uint8_t button, int32_t pressed) { vjoyFakeCalls += "b" + std::to_string(button) + "=" + std::to_string(pressed) + " "; }
 
 void VJoyFakeReset() {
   vjoyFakeCalls.clear();
   virtualJoystickLink = VirtualJoystickLink{};
   virtualJoystickLink.vjoyAcquired = 1;
 }
-
-void VJoySetAxis(uint32_t axis, int32_t value) { Record("SetAxis", value, axis); }
-
-void VJoySetButton(uint8_t button, int32_t pressed) { Record("SetBtn", pressed, button); }

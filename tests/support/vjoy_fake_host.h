@@ -1,14 +1,8 @@
-// A recording stand-in for the vJoy link in the native build, where the real
-// link (Win32 only) does not exist. Each send is recorded in call order in the
-// stand-in library's own notation, "SetAxis(value,1,usage)" or
-// "SetBtn(pressed,1,button)", marked " unacquired" when the device was not
-// acquired at that moment.
+// The vJoy link of the native build, where the real one (Win32) does not exist:
+// records the sends in order, "a48=16384 " for axis usage 48, "b7=1 " for button 7.
 #pragma once
 
 #include <string>
-#include <vector>
 
-extern std::vector<std::string> vjoyFakeCalls;
-
-// Forgets every call, and sets the link record to "acquired" so sends count.
-void VJoyFakeReset();
+extern std::string vjoyFakeCalls;
+void VJoyFakeReset();  // forgets the calls, marks the device acquired

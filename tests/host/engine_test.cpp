@@ -1,0 +1,143 @@
+// The steering and pedal arithmetic and the output tick, one row per case.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <vector>
+
+#include "engine/output_tick.h"
+#include "engine/pedals.h"
+#include "engine/steering.h"
+#include "engine/tuning.h"
+#include "tests/support/system_fake.h"
+#include "tests/support/vjoy_fake_host.h"
+#include "vjoy/vjoy_link.h"
+
+namespace {
+
+constexpr float NaN = std::numeric_limits<float>::quiet_NaN(), Inf = std::numeric_limits<float>::infinity();
+
+// Tuning and wheel before; mouse deltas, 0 standing for a centring step; the wheel after.
+TEST(Steering, DeltasAndCentring) {
+  struct Row { float sens, curve; int32_t on, window; float limit, force; int32_t held; float at; std::vector<int32_t> ops; float wheel; };
+  const Row rows[] = {
+      {45, 1.5f, 0, 0, 100, 0, 0, 16384, {3}, 16519}, {45, 1.5f, 1, 0, 100, 0, 0, 16384, {3}, 16519},  // curve 1 at centre
+      {10, 2, 1, 0, 100, 0, 0, 8192, {10}, 8362.7107f},       // half lock: 100 x (1 + 0.5^(1/2))
+      {10, 1.5f, 1, 0, 100, 0, 0, 24576, {-10}, 24444.502f},  // 100 x (1 + 0.5^(2/3) x 0.5)
+      {10, 3, 1, 0, 100, 0, 0, 0, {1}, 30},                    // full lock: the gain is the curve
+      {10, 2, 0, 0, 100, 0, 0, 8192, {10}, 8292}, {10, 1, 1, 0, 100, 0, 0, 8192, {10}, 8292},
+      {1, 1, 0, 2, 100, 0, 0, 16384, {1, -2}, 16385},  // averages truncate toward zero: 1 then 0
+      {1, 1, 0, 2, 100, 0, 0, 16384, {-5, 2}, 16378},  // -5 then -1
+      {1, 1, 0, 3, 100, 0, 0, 16384, {10, 20, 30, 40}, 16459}, {1, 1, 0, 4, 100, 0, 0, 16384, {1, 1, 1, -1, -1}, 16387},
+      {1.0f / 1048576, 1, 0, 2, 100, 0, 0, 16384, {INT32_MIN, INT32_MIN}, 12288},  // a 32-bit sum would wrap
+      {45, 1, 0, 0, 50, 0, 0, 16384, {1000}, 24576}, {45, 1, 0, 0, 50, 0, 0, 16384, {-1000}, 8192},
+      {45, 1, 0, 0, 10, 0, 0, 16384, {1000}, 18022.4f}, {45, 1, 0, 0, 100, 0, 0, 16384, {1000}, 32767},
+      {45, 1, 0, 0, 100, 0, 0, 16384, {-1000}, 0},
+      {0, 1.5f, 0, 0, 100, 5, 0, 16380, {0}, 16384}, {0, 1.5f, 1, 0, 100, 5, 0, 16388, {0}, 16384},  // lands on centre
+      {0, 1.5f, 0, 0, 100, 5, 0, 0, {0}, 375},               // full lock: 2 x 125 x 1.5, curve on or off
+      {0, 1.5f, 1, 0, 100, 5, 0, 24576, {0}, 24293.5099f},   // 125 + 0.5^(2/3) x 250
+      {0, 1, 1, 0, 100, 5, 0, 0, {0}, 250}, {0, 1, 0, 0, 100, 5, 0, 8192, {0}, 8379.5f},  // linear: 125 to 250
+      {0, 0.5f, 1, 0, 100, 5, 0, 8192, {0}, 8379.5f},
+      {0, 1, 1, 0, 100, 0.1f, 0, 10000, {0}, 10005}, {0, 1, 0, 0, 100, 0.1f, 0, 22000, {0}, 21995},  // minimum 5
+      {0, 1.5f, 1, 0, 100, 0, 0, 10000, {0}, 10000}, {0, 1.5f, 1, 0, 100, -3, 0, 10000, {0}, 10000},
+      {0, 1.5f, 1, 0, 100, 30, 1, 10000, {0}, 10000}, {0, 1.5f, 1, 0, 100, 30, 1, 40000, {0}, 32767},  // held: clamp only
+      {0, 1.5f, 1, 0, 100, 30, 1, -5, {0}, 0},
+      {NaN, 1, 0, 0, 100, 0, 0, 10000, {5}, 10000}, {45, Inf, 1, 0, 100, 0, 0, 10000, {5}, 10000},  // not finite:
+      {45, 1, 0, 0, -Inf, 0, 0, 10000, {5}, 10000}, {0, 1, 0, 0, 100, Inf, 0, 10000, {0}, 10000},  // no step
+  };
+  for (const Row& r : rows) {
+    ResetToDefaults();
+    TuningSettings& t = tuningSettings;
+    t.sensitivity = r.sens, t.responseCurve = r.curve, t.curveOnSteering = r.on, t.steeringLimit = r.limit;
+    t.autoCenterForce = r.force, t.smoothing = r.window;
+    steeringState.leftButtonHeld = r.held, steeringState.steering = r.at;
+    for (int32_t dx : r.ops) dx ? ApplySteeringDelta(dx) : AutoCenterStep();
+    EXPECT_NEAR(steeringState.steering, r.wheel, 0.01f) << "row " << &r - rows;
+  }
+  RecenterSteering();
+  EXPECT_EQ(steeringState.steering, 16384);
+}
+
+// Only a changed window clears the ring; one beyond its 32 slots averages the last 32.
+TEST(Steering, SmoothingWindow) {
+  ResetToDefaults();
+  tuningSettings.sensitivity = tuningSettings.responseCurve = 1;
+  for (auto [window, dx] : {std::pair{4, 100}, {4, 1}, {3, 7}}) SetSmoothingWindow(window), ApplySteeringDelta(dx);
+  EXPECT_EQ(steeringState.steering, 16384 + 100 + 50 + 7);  // (100 + 1) / 2, then 7 alone
+  for (bool direct : {false, true}) {
+    if (direct) tuningSettings.smoothing = 1000; else SetSmoothingWindow(33);
+    for (int32_t dx = 1; dx < 40; ++dx) ApplySteeringDelta(dx);
+    const float before = steeringState.steering;
+    ApplySteeringDelta(40);
+    EXPECT_EQ(steeringState.steering - before, 24) << direct;  // (9 + ... + 40) / 32
+  }
+}
+
+// Mode, pedals and latch before; (right button, dy) steps; pedals and latch after. A count is 327.67.
+TEST(Pedals, Modes) {
+  struct Row { int32_t mode; float throttle, brake; int32_t latch; std::vector<std::pair<int, int32_t>> steps; float t, b; int32_t l; };
+  const Row rows[] = {
+      {0, 0, 0, 0, {{1, -50}}, 16383.5f, 0, 0}, {0, 0, 0, 0, {{0, 50}}, 0, 16383.5f, 0},
+      {0, 0, 3276.7f, 0, {{0, -30}}, 6553.4f, 0, 0}, {0, 6553.4f, 0, 0, {{0, 30}}, 0, 3276.7f, 0},  // rest carried
+      {0, 0, 5000, 0, {{0, -10}}, 0, 1723.3f, 0}, {0, 0, 3276.7f, 0, {{0, -10}}, 0, 0, 0},
+      {0, 32767, 0, 0, {{0, -10}}, 32767, 0, 0}, {0, 0, 0, 0, {{0, -200}}, 32767, 0, 0},
+      {0, 0, 100, 0, {{0, -200}}, 32767, 0, 0}, {0, 1000, 0, 0, {{1, 0}}, 1000, 0, 0},
+      {0, 0, 0, 0, {{0, INT32_MIN}, {0, INT32_MAX}}, 0, 32767, 0},
+      {1, 0, 0, 0, {{1, 5}, {1, -40}}, 0, 1638.35f, -1},             // the first motion picks the pedal
+      {1, 0, 0, 0, {{1, -10}, {1, 100}, {1, -1}}, 3604.37f, 0, 1},  // and the other way is ignored
+      {1, 0, 0, 0, {{1, 200}, {1, INT32_MAX}}, 0, 32767, -1}, {1, 0, 0, 0, {{1, INT32_MIN}, {1, INT32_MIN}}, 32767, 0, 1},
+      {1, 0, 0, 0, {{1, 5}, {0, 0}}, 0, 0, 0}, {1, 0, 0, 0, {{0, -50}, {0, 50}}, 0, 0, 0},  // released
+      {1, 0, 0, 0, {{1, 5}, {0, 0}, {1, -10}}, 3276.7f, 0, 1}, {1, 0, 0, 0, {{1, 0}, {1, 0}, {1, -10}}, 3276.7f, 0, 1},
+      {1, 6553.4f, 0, 0, {{1, 1}}, 0, 327.67f, -1}, {1, 0, 6553.4f, 0, {{1, -1}}, 327.67f, 0, 1},
+      {2, 1234, 0, 1, {{0, -30}, {1, 30}}, 1234, 0, 1}, {-1, 0, 99, -1, {{0, 0}, {1, -30}}, 0, 99, -1},
+  };
+  for (const Row& r : rows) {
+    ResetToDefaults();
+    tuningSettings.accelBrakeMode = r.mode;
+    steeringState.throttle = r.throttle, steeringState.brake = r.brake, steeringState.pedalLatch = r.latch;
+    for (auto [right, dy] : r.steps) {
+      fakeSystem.rightDown = right;
+      ApplyPedalDelta(dy);
+      EXPECT_FALSE(steeringState.throttle > 0 && steeringState.brake > 0) << "row " << &r - rows;
+    }
+    EXPECT_NEAR(steeringState.throttle, r.t, 0.01f) << "row " << &r - rows;
+    EXPECT_NEAR(steeringState.brake, r.b, 0.01f) << "row " << &r - rows;
+    EXPECT_EQ(steeringState.pedalLatch, r.l) << "row " << &r - rows;
+  }
+}
+
+// Ticks in a row: centring first, reading the left button as the previous tick
+// saw it; axes X Y Z truncated into 0..32767 (one that is not finite resends the
+// last value); then buttons 7 and 8. A steering of -1 leaves the wheel where it is.
+TEST(OutputTick, CentresThenSendsAxesAndButtons) {
+  struct Row { float force, steering, throttle, brake; int left, right; const char* sent; };
+  const Row rows[] = {
+      {0, 16383.9f, 1000.99f, 0.5f, 1, 0, "a48=16383 a49=1000 a50=0 b7=1 b8=0 "},
+      {0, 20000.5f, 1234, 4321, 0, 1, "a48=20000 a49=1234 a50=4321 b7=0 b8=1 "},
+      {0, NaN, Inf, -Inf, 0, 0, "a48=20000 a49=1234 a50=4321 b7=0 b8=0 "},
+      {0, 40000, -1, 1e30f, 1, 1, "a48=32767 a49=0 a50=32767 b7=1 b8=1 "},
+      {0, -0.5f, 7.9f, 32767.5f, 0, 0, "a48=0 a49=7 a50=32767 b7=0 b8=0 "},
+      {1, 0, 0, 0, 0, 0, "a48=50 a49=0 a50=0 b7=0 b8=0 "},   // linear centring: 25 at centre, 50 at full lock
+      {1, -1, 0, 0, 1, 0, "a48=99 a49=0 a50=0 b7=1 b8=0 "},  // pressed since the last tick: still centres
+      {1, -1, 0, 0, 1, 0, "a48=99 a49=0 a50=0 b7=1 b8=0 "}, {1, -1, 0, 0, 0, 0, "a48=99 a49=0 a50=0 b7=0 b8=0 "},
+      {1, -1, 0, 0, 0, 0, "a48=149 a49=0 a50=0 b7=0 b8=0 "},
+  };
+  ResetToDefaults();
+  VJoyFakeReset();
+  tuningSettings.responseCurve = 1;
+  for (const Row& r : rows) {
+    tuningSettings.autoCenterForce = r.force;
+    if (r.steering != -1) steeringState.steering = r.steering;
+    steeringState.throttle = r.throttle, steeringState.brake = r.brake;
+    fakeSystem.leftDown = r.left, fakeSystem.rightDown = r.right;
+    vjoyFakeCalls.clear();
+    OutputTick();
+    EXPECT_EQ(vjoyFakeCalls, r.sent);
+    EXPECT_EQ(steeringState.leftButtonHeld, r.left);
+  }
+  virtualJoystickLink.vjoyAcquired = 0;  // no device: centring still runs
+  steeringState.steering = 16380;
+  OutputTick();
+  EXPECT_EQ(steeringState.steering, 16384);
+}
+
+}  // namespace
