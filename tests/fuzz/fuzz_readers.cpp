@@ -1,14 +1,11 @@
-// Random input for the two readers and the hotkey parser: libFuzzer in the fuzz
-// build, a bounded random run (TARVIX_RANDOM_DRIVER) in the host build. Beyond the
-// sanitizers: text fields stay terminated, numbers finite, the smoothing window
-// within the ring, and a written file reads back to the same bytes.
+// libFuzzer over the readers and the hotkey parser. Beyond the sanitizers: text fields stay terminated,
+// numbers finite, the smoothing window within the ring, and a written file reads back to its bytes.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "engine/steering.h"
 #include "engine/tuning.h"
 #include "input/hotkey_text.h"
 #include "storage/profile_store.h"
@@ -56,29 +53,3 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         "a hotkey beyond Alt, Ctrl, Shift, the letters and F1 to F12");
   return 0;
 }
-
-#ifdef TARVIX_RANDOM_DRIVER
-#include <fstream>
-#include <iterator>
-#include <random>
-
-// Each seed file, edited at random the given number of times, from a fixed seed.
-int main(int argc, char** argv) {
-  Check(argc > 2, "usage: fuzz_readers_random <inputs per seed> <seed file>...");
-  std::mt19937 random(20240611u);
-  for (int i = 2; i < argc; ++i) {
-    std::ifstream file(argv[i], std::ios::binary);
-    Check(file.is_open(), argv[i]);
-    const std::string seed{std::istreambuf_iterator<char>(file), {}};
-    for (long n = std::atol(argv[1]); n > 0; --n) {
-      std::string bytes = seed;
-      for (int edits = 1 + random() % 16; edits > 0; --edits) {
-        const size_t at = random() % (bytes.size() + 1);
-        random() % 2 ? bytes.insert(at, random() % 300, "a =\r\n9\0x"[random() % 8]) : bytes.erase(at, random() % 16);
-      }
-      LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    }
-  }
-  return 0;
-}
-#endif

@@ -1,5 +1,4 @@
-// The tests' side of the system seam: on Windows it answers like the real
-// system unless a test sets an override; on the host it answers the fields.
+// The tests' side of the system seam: on Windows the real answers unless overridden; on the host the fields.
 #pragma once
 
 #include <cstdint>
@@ -13,5 +12,4 @@ struct FakeSystem {
 };
 
 extern FakeSystem fakeSystem;
-
 void FakeSystemReset();  // back to the real answers

@@ -1,5 +1,4 @@
-// The vJoy link of the native build, where the real one (Win32) does not exist:
-// records the sends in order, "a48=16384 " for axis usage 48, "b7=1 " for button 7.
+// The native build's vJoy link: the sends in order, "48=16384 " for axis usage 48, "b7=1 " for button 7.
 #pragma once
 
 #include <string>
