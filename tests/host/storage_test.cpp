@@ -53,7 +53,7 @@ TEST(Readers, LineRulesAndRoundTrips) {
       {S, "startMin=99999999999999999999\r\n", "startMin=2147483647"},
       {S, "accelBrakeMode=-2147483649\r\n", "accelBrakeMode=-2147483648"},
       {S, "smoothing=99\r\n", "smoothing=32"}, {S, "smoothing=-3\r\n", "smoothing=0"},
-      {P, "sensitivity=50\r\n", "curveOnSteering=0"}, {P, "sensitivity=50 extra\r\n", "sensitivity=50.0"},
+      {P, "sensitivity=50\r\n", "curveOnSteering=0"}, {P, "sensitivity=50 " + std::string(63, 'x'), "sensitivity=50.0"},
       {P, "sensitivity= \t 50\r\n", "sensitivity=50.0"}, {P, "sensitivity=   \r\n", "sensitivity=45.0"},
       {P, "curveOnSteering=5\r\n", "curveOnSteering=5"}, {P, "profile=Other\r\n", "profile=Default"},
       {P, "smoothing=" + std::string(62, '0') + "7", "smoothing=7"},  // values up to 63
@@ -104,9 +104,10 @@ TEST(Store, SaveLoadDeleteAndFailedWrites) {
   SetDataFolder(data.c_str());
   ResetToDefaults();
   steeringState.profileModified = 1;
-  SaveProfile("Default");  // as on a first start
+  SaveProfile("../Escaped");  // refused: nothing is written
+  SaveProfile("Default");     // as on a first start
   EXPECT_EQ(Bytes(profileFile("Default")) + Bytes(settingsFile), PROFILE + SETTINGS);
-  EXPECT_EQ(std::distance(fs::recursive_directory_iterator(data), {}), 3) << "no .tmp left";
+  EXPECT_EQ(std::distance(fs::recursive_directory_iterator(data), {}), 3) << "no .tmp left, nothing escaped";
   EXPECT_EQ(steeringState.profileModified, 0);
 
   std::ofstream(profileFile("My Car")) << "sensitivity=80.0\n";
