@@ -115,6 +115,7 @@ TEST(Store, SaveLoadDeleteAndFailedWrites) {
   LoadProfile("Nowhere");  // no file: nothing changes
   EXPECT_EQ(steeringState.profileModified + tuningSettings.curveOnSteering, 2);
   LoadProfile("My Car");
+  SaveProfile(tuningSettings.profile);  // the active profile under its own name, from its own buffer
   EXPECT_EQ(steeringState.profileModified, 0);
   ResetToDefaults();
   LoadSettings();
