@@ -1,0 +1,112 @@
+"""tarvix.exe from its first start to the tray's Exit: files, single instance,
+missing vJoy, mouse to axes, hotkeys and the mouse lock, theme."""
+import os
+import subprocess
+
+from tarvix_e2e import *  # noqa: F401,F403 (the shared helpers)
+
+DEFAULT = os.path.join(DATA, "Profiles", "Default.txt")
+HKCU = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\"
+F6, CTRL_R, SENSITIVITY = "0x75", "0x11,0x52", 25
+
+
+def light_theme(light):
+    subprocess.run(["wine", "reg", "add", HKCU + "Themes\\Personalize", "/v", "AppsUseLightTheme",
+                    "/t", "REG_DWORD", "/d", str(int(light)), "/f"], capture_output=True, timeout=60)
+
+
+def exit_from_tray(run, saved):
+    """Exit gives the device back last, saves the settings (removed first, to see it) and ends with 0."""
+    os.remove(SETTINGS)
+    post("TXMainWnd", WM_COMMAND, TRAY_EXIT)
+    ended(run, 0, "the tray's Exit")
+    tail = [(f, a) for _, f, a in calls(run)[-2:]]
+    assert tail == [("ResetVJD", (1,)), ("RelinquishVJD", (1,))], "the log ends with %s" % tail
+    assert read(SETTINGS) == saved, "settings.txt after Exit: %r" % read(SETTINGS)
+
+
+def answer_box(caption):
+    wait(lambda: windows("^%s$" % caption), "the \"%s\" box" % caption)
+    post("#32770", WM_COMMAND, IDOK)
+
+
+def first_start_and_single_instance():
+    seed({})
+    run = start()
+    wait_ticks(run)
+    assert read(SETTINGS) == fill("settings.txt"), "first settings.txt: %r" % read(SETTINGS)
+    assert read(DEFAULT) == fill("Default.txt"), "first Default.txt: %r" % read(DEFAULT)
+    assert windows(TITLE, False) and not windows(TITLE), "startMin 1 must keep the window hidden"
+    second = start("second")
+    answer_box("Already Running")
+    ended(second, 0, "the \"Already Running\" box")
+    assert read(second.log) is None and len(windows(TITLE, False)) == 1, "a second copy ran"
+    wait_ticks(run, len(wheel(run)) + 5)
+    exit_from_tray(run, fill("settings.txt"))
+
+
+def missing_vjoy_ends_the_start():
+    seed({})
+    run = start(vjoy=False)
+    answer_box("Fatal Error")
+    ended(run, 1, "the \"Fatal Error\" box")
+    assert data_files() == [], "files written without vJoy: %s" % data_files()
+
+
+def window_pixel():
+    """One pixel just inside the window's bottom-right corner: the clear colour."""
+    g = dict(f.split("=") for f in xdo("getwindowgeometry", "--shell", windows(TITLE)[0]).split())
+    at = "1x1+%d+%d" % (int(g["X"]) + int(g["WIDTH"]) - 4, int(g["Y"]) + int(g["HEIGHT"]) - 4)
+    return tuple(subprocess.run(["import", "-window", "root", "-crop", at, "-depth", "8", "rgb:-"],
+                                capture_output=True, timeout=30).stdout)
+
+
+def steering_hotkeys_and_theme():
+    light_theme(False)
+    exact = dict(sensitivity="%d.0" % SENSITIVITY, responseCurve="1.00", smoothing="0",
+                 autoCenterForce="0.0")  # every count moves the wheel by the sensitivity
+    tuned = fill("settings.txt", startMin="0", accelBrakeMode="0", hotkeyLock="F6", **exact)
+    seed({"settings.txt": tuned})
+    run = start()
+    wait(lambda: windows(TITLE), "the main window")
+    wait_ticks(run)
+    assert read(DEFAULT) == fill("Default.txt", **exact), "Default.txt: %r" % read(DEFAULT)
+    assert max(window_pixel()) < 64, "dark theme, window pixel %s" % (window_pixel(),)
+
+    # Wine gives injected input to a focused program only; Show Window focuses it.
+    post("TXMainWnd", WM_COMMAND, TRAY_SHOW)
+    # Wine's pointer acceleration leaves moves of up to 6 counts as they are.
+    for dx, x in ((5, 16384 + 5 * SENSITIVITY), (-6, 16384 - SENSITIVITY)):
+        helper("move", dx, 0)
+        wait_axes(run, lambda X, y, z: X == x, "X at %d after a move of %d" % (x, dx))
+    helper("move", 0, -5)
+    wait_axes(run, lambda X, y, z: (X, z) == (x, 0) and y > 0, "throttle from a move away")
+    helper("move", 0, 6)
+    wait_axes(run, lambda X, y, z: (X, y) == (x, 0) and z > 0, "brake from a move closer")
+
+    since = len(calls(run))  # the re-centre goes straight to 16384
+    helper("keys", CTRL_R)
+    wait(lambda: 16384 in [v for _, v in wheel(run, since)], "Ctrl+R to centre the wheel")
+    sent = [v for _, v in wheel(run, since)]
+    assert set(sent[:sent.index(16384)]) <= {x}, "wheel on its way to the centre: %s" % sent
+
+    # The lock parks the cursor at the right edge, half height, and holds it there.
+    xdo("mousemove", 100, 100)
+    width, height = map(int, xdo("getdisplaygeometry").split())
+    parked = "x:%d y:%d " % (width - 1, height // 2)
+    helper("keys", F6)
+    wait(lambda: xdo("getmouselocation").startswith(parked), "F6 to park the cursor")
+    helper("move", -5, 0)
+    wait_axes(run, lambda X, y, z: X != 16384, "steering while locked")
+    assert xdo("getmouselocation").startswith(parked), "the locked cursor moved"
+    helper("keys", F6)
+    helper("move", -5, 0)
+    wait(lambda: not xdo("getmouselocation").startswith(parked), "the cursor to be free again")
+
+    light_theme(True)
+    wait(lambda: min(window_pixel()) > 192, "the light theme while running", 6, 0.1)
+    exit_from_tray(run, tuned)
+
+
+if __name__ == "__main__":
+    main(first_start_and_single_instance, missing_vjoy_ends_the_start, steering_hotkeys_and_theme)
