@@ -60,7 +60,7 @@ def motion_keeps_ticks_and_memory():
           "%+d KiB" % (len(paced), paced[-1] - paced[0], statistics.median(gaps) * 1000,
                        max(gaps) * 1000, rss[-1], growth))
     # Under load some ticks come late; the usual gap is the one the interval sets.
-    assert 0.0145 <= statistics.median(gaps) <= 0.0175 and max(gaps) < 1, "output tick gaps"
+    assert 0.0145 <= statistics.median(gaps) <= 0.0175 and max(gaps) < 2, "output tick gaps"
     assert len({x for _, x in ticks[-len(ticks) // 4:]}) > 5, "the wheel stopped following"
     assert growth < 1024, "resident memory grew by %d KiB" % growth
 
