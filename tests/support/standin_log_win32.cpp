@@ -11,8 +11,7 @@ std::vector<std::string> StandinTakeLog(std::vector<double>* seconds) {
   long long counter, frequency;
   for (std::string call, result; log >> counter >> frequency >> call >> result; calls.push_back(call + "=" + result))
     if (seconds) seconds->push_back(static_cast<double>(counter) / static_cast<double>(frequency));
-  log.close();
-  DeleteFileA(path);
+  log.close(); DeleteFileA(path);
   SetEnvironmentVariableA("TARVIX_STANDIN_LOG", path);
   return calls;
 }

@@ -1,15 +1,15 @@
-// The one input injector, run as a second Wine process: its input passes our low-level hooks and
-// reaches raw-input sinks and hotkeys as a real mouse and keyboard do. Commands chain; exit code 0
-// when all worked. move DX DY | keys VK[,VK...] | post CLASS MSG WPARAM LPARAM | launch 0|1 OUTFILE
-// (SetLaunchAtStartup, then our path into OUTFILE) | pace COUNT MIN_US MAX_US DX DY ALTERNATE SEED LOG:
-// moves at seeded gaps, ALTERNATE 1 flipping the sign each time, logged on the stand-in's clock
-// as "<counter> <frequency> move(<dx>,<dy>) <1|0>".
+// The one input injector, run as a second Wine process: its input passes our low-level hooks and reaches
+// raw-input sinks and hotkeys as a real mouse and keyboard do. Commands chain; exit code 0 when all worked.
+//   move DX DY | keys VK[,VK...] | post CLASS MSG WPARAM LPARAM | launch 0|1 OUTFILE (our path into OUTFILE)
+//   pace COUNT MIN_US MAX_US DX DY ALTERNATE SEED LOG: moves at seeded gaps, ALTERNATE 1 flipping the sign
+//       each time, logged on the stand-in's clock as "<counter> <frequency> move(<dx>,<dy>) <1|0>".
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 #include "storage/launch_at_startup.h"
@@ -40,10 +40,8 @@ bool Keys(char** a) {
 bool Launch(char** a) {
   SetLaunchAtStartup(std::atoi(a[0]));
   char path[512];
-  DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  FILE* out = (length && length < sizeof path) ? std::fopen(a[1], "wb") : nullptr;
-  bool written = out && std::fwrite(path, 1, length, out) == length;
-  return out && std::fclose(out) == 0 && written;
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  return length && length < sizeof path && std::ofstream(a[1], std::ios::binary).write(path, length).good();
 }
 
 // Absolute deadlines, so a late move is made up by the next gaps, but never
@@ -63,8 +61,7 @@ bool Pace(char** a) {
   // Wine makes a process's first real move slow (~50 ms): paid before timing.
   Move(1, 0); Sleep(12); Move(-1, 0); Sleep(static_cast<DWORD>((minUs + span) / 1000 + 20));
   int refused = 0;
-  long long deadline = now();
-  for (int i = 0; i < count; ++i) {
+  for (long long deadline = now(), i = 0; i < count; ++i) {
     for (long long left; (left = deadline - now()) > 0;) left >= f / 2000 ? Sleep(1) : (void)SwitchToThread();
     const int sign = (std::atoi(a[5]) && (i & 1)) ? -1 : 1;
     Sent& m = moves[static_cast<size_t>(i)];

@@ -1,6 +1,5 @@
-// What only Windows shows, under Wine: the vJoy link against the stand-in; raw
-// input, hotkeys and the mouse lock fed by tarvix_input_helper from a second
-// process, as a real mouse and keyboard would be; the Run value; the data files.
+// What only Windows shows, under Wine: the vJoy link against the stand-in; raw input, hotkeys and the mouse
+// lock fed by tarvix_input_helper from another process, as a real mouse and keyboard; the Run value; the files.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <windows.h>
@@ -26,8 +25,6 @@
 
 namespace {
 
-using Texts = std::vector<std::string>;
-
 std::string Beside(const std::string& name) {
   char path[MAX_PATH];
   std::string self(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
@@ -43,34 +40,31 @@ std::string Slurp(const std::string& path) {
 void (*observe)(const MSG& message);
 bool PumpUntil(bool (*done)(), DWORD timeoutMs = 5000) {
   for (DWORD start = GetTickCount();; MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT)) {
-    for (MSG m; PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE); DispatchMessageA(&m)) {
+    for (MSG m; PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE); DispatchMessageA(&m))
       if (observe) observe(m);
-    }
     if (done() || GetTickCount() - start >= timeoutMs) return done();
   }
 }
 
 HANDLE running;
 int RunPumping(const std::string& program, const std::string& arguments) {  // the exit code
-  const std::string quoted = "\"" + program + "\"";
-  running = reinterpret_cast<HANDLE>(_spawnl(_P_NOWAIT, program.c_str(), quoted.c_str(), arguments.c_str(), nullptr));
+  running = reinterpret_cast<HANDLE>(
+      _spawnl(_P_NOWAIT, program.c_str(), ("\"" + program + "\"").c_str(), arguments.c_str(), nullptr));
   if (running == INVALID_HANDLE_VALUE) return -1;
   PumpUntil([] { return WaitForSingleObject(running, 0) == WAIT_OBJECT_0; }, 20000);
   PumpUntil([] { return true; });
   DWORD code = 1;
   GetExitCodeProcess(running, &code);  // STILL_ACTIVE when it hung
-  CloseHandle(running);
-  return static_cast<int>(code);
+  return CloseHandle(running), static_cast<int>(code);
 }
 
 int Inject(const std::string& arguments) { return RunPumping(Beside("tarvix_input_helper.exe"), arguments); }
 
 TEST(VJoyLink, BindsOnlyAWholeLibraryAndADeviceFreeOrItsOwnAndSendsOnlyWhileBound) {
-  ResetToDefaults();
-  tuningSettings.autoCenterForce = 0.0f;
+  ResetToDefaults(); tuningSettings.autoCenterForce = 0.0f;
   steeringState.steering = 20000.9f; steeringState.throttle = 16383.5f; steeringState.brake = 6553.4f;
   fakeSystem = FakeSystem{1, 1, 0, 0, 0};  // left button down, right up
-  struct Case { std::string folder; const char* mode; Texts bind; };
+  struct Case { std::string folder; const char* mode; std::vector<std::string> bind; };
   std::vector<Case> cases = {
       {"standin", "free", {"vJoyEnabled()=1", "GetVJDStatus(1)=1", "RelinquishVJD(1)=-", "AcquireVJD(1)=1", "ResetVJD(1)=1"}},
       {"standin", "owned", {"vJoyEnabled()=1", "GetVJDStatus(1)=0", "RelinquishVJD(1)=-", "AcquireVJD(1)=1", "ResetVJD(1)=1"}},
@@ -86,24 +80,20 @@ TEST(VJoyLink, BindsOnlyAWholeLibraryAndADeviceFreeOrItsOwnAndSendsOnlyWhileBoun
     // The link never lets its library go; the test does, so each case loads it afresh.
     for (HMODULE m; (m = GetModuleHandleA("vJoyInterface.dll")) && FreeLibrary(m);) {}
     virtualJoystickLink = VirtualJoystickLink{};
-    SetDllDirectoryA(c.folder.empty() ? nullptr : Beside(c.folder).c_str());
-    SetEnvironmentVariableA("TARVIX_STANDIN_MODE", c.mode);
-    const int bound = c.bind.size() == 5;
-    EXPECT_EQ(VJoyBind(), bound);
+    SetDllDirectoryA(c.folder.empty() ? nullptr : Beside(c.folder).c_str()); SetEnvironmentVariableA("TARVIX_STANDIN_MODE", c.mode);
+    const int bound = c.bind.size() == 5; EXPECT_EQ(VJoyBind(), bound);
     EXPECT_EQ(virtualJoystickLink.library != nullptr, !c.folder.empty());
-    std::vector<double> at;  // seconds
-    EXPECT_EQ(StandinTakeLog(&at), c.bind);
+    std::vector<double> at; EXPECT_EQ(StandinTakeLog(&at), c.bind);
     EXPECT_GE(c.bind.size() > 3 ? at.at(3) - at.at(2) : 1.0, 0.095) << "from relinquish to acquire";
     OutputTick(); VJoyRelease(); VJoyRelease(); OutputTick();
-    const Texts sent = {"SetAxis(20000,1,48)=1", "SetAxis(16383,1,49)=1", "SetAxis(6553,1,50)=1",
+    const decltype(c.bind) sent = {"SetAxis(20000,1,48)=1", "SetAxis(16383,1,49)=1", "SetAxis(6553,1,50)=1",
                         "SetBtn(1,1,7)=1", "SetBtn(0,1,8)=1", "ResetVJD(1)=1", "RelinquishVJD(1)=-"};
-    EXPECT_EQ(StandinTakeLog(), bound ? sent : Texts{});
+    EXPECT_EQ(StandinTakeLog(), bound ? sent : decltype(sent){});
   }
   SetDllDirectoryA(nullptr); FakeSystemReset();
 }
 
-HWND testWindow, rawWindow;
-int reports;
+HWND testWindow, rawWindow; int reports;
 std::vector<std::pair<WPARAM, LPARAM>> hotkeys;
 
 // Wine hands injected input out only while one of its windows has the focus,
@@ -112,10 +102,8 @@ class Desktop : public testing::Test {
  protected:
   void SetUp() override {
     if (!testWindow) {
-      int off[3] = {0, 0, 0};
-      SystemParametersInfoA(SPI_SETMOUSE, 0, off, 0);  // this session only
-      CreateRawInputWindow();
-      rawWindow = static_cast<HWND>(steeringState.rawInputWindow);
+      int off[3] = {0, 0, 0}; SystemParametersInfoA(SPI_SETMOUSE, 0, off, 0);  // this session only
+      CreateRawInputWindow(); rawWindow = static_cast<HWND>(steeringState.rawInputWindow);
       testWindow = CreateWindowExA(0, "EDIT", "", WS_VISIBLE, 100, 100, 320, 200, nullptr, nullptr, nullptr, nullptr);
     }
     SetForegroundWindow(testWindow); SetFocus(testWindow);
@@ -140,17 +128,15 @@ TEST_F(Desktop, RawReportsPassOncePerEightMillisecondsAcrossTheTickWrap) {
     fakeSystem.tick = r.tick; tuningSettings.smoothing = r.smoothing; reports = 0;
     ASSERT_EQ(Inject("move " + std::to_string(r.dx) + " " + std::to_string(r.dy)), 0);
     ASSERT_TRUE(PumpUntil([] { return reports > 0; }));
-    EXPECT_EQ(steeringState.lastRawInputTick, r.gate);
+    EXPECT_EQ(steeringState.lastRawInputTick, r.gate); EXPECT_EQ(steeringState.ringCount, 0);
     EXPECT_FLOAT_EQ(steeringState.steering, STEERING_CENTER + r.wheel * tuningSettings.sensitivity);
     EXPECT_FLOAT_EQ(steeringState.throttle, r.throttle * AXIS_MAX / 100);
-    EXPECT_EQ(steeringState.ringCount, 0);
   }
 }
 
 TEST_F(Desktop, RawReportsSteerWhileAnotherProgramHasTheFocus) {
   tuningSettings.smoothing = 0;
-  static HWND front;
-  ShellExecuteA(nullptr, nullptr, "notepad.exe", nullptr, nullptr, SW_SHOW);
+  static HWND front; ShellExecuteA(nullptr, nullptr, "notepad.exe", nullptr, nullptr, SW_SHOW);
   EXPECT_TRUE(PumpUntil([] { return (front = FindWindowA("Notepad", nullptr)) != nullptr; }) &&
               SetForegroundWindow(front) && PumpUntil([] { return GetForegroundWindow() == front; }));
   // Wine follows a move over another program by a report of nothing: each report gets its own 8 ms.
@@ -164,19 +150,17 @@ TEST_F(Desktop, HotkeysArriveWithTheirIdsAndATextWithoutKeyRegistersNone) {
   hotkeyWindow = testWindow;
   observe = [](const MSG& m) { if (m.message == WM_HOTKEY && m.hwnd == testWindow) hotkeys.push_back({m.wParam, m.lParam}); };
   RegisterHotkeys();
-  ASSERT_EQ(Inject("keys 0x73"), 0);  // F4; Wine may drop a hotkey pressed right after another
-  ASSERT_TRUE(PumpUntil([] { return hotkeys.size() >= 1; }));
-  ASSERT_EQ(Inject("keys 0x11,0x52"), 0);  // Ctrl+R
-  ASSERT_TRUE(PumpUntil([] { return hotkeys.size() >= 2; }));
+  // F4, then Ctrl+R once it came: Wine may drop a hotkey pressed right after another.
+  ASSERT_EQ(Inject("keys 0x73"), 0); ASSERT_TRUE(PumpUntil([] { return hotkeys.size() >= 1; }));
+  ASSERT_EQ(Inject("keys 0x11,0x52"), 0); ASSERT_TRUE(PumpUntil([] { return hotkeys.size() >= 2; }));
   // Modifiers filling the whole buffer name no key: the lock's F4 goes, and read
   // on past the buffer the text would become Ctrl+F4.
   std::memset(tuningSettings.hotkeyLock, '^', sizeof tuningSettings.hotkeyLock);
   std::strcpy(tuningSettings.hotkeyRecenter, "F4"); RegisterHotkeys();
   ASSERT_EQ(Inject("keys 0x11,0x73 keys 0x73"), 0);
   PumpUntil([] { return hotkeys.size() >= 3; });  // hotkeys come in order
-  const decltype(hotkeys) expected = {{HOTKEY_ID_LOCK, MAKELPARAM(0, VK_F4)},
-      {HOTKEY_ID_RECENTER, MAKELPARAM(MOD_CONTROL, 'R')}, {HOTKEY_ID_RECENTER, MAKELPARAM(0, VK_F4)}};
-  EXPECT_EQ(hotkeys, expected);
+  EXPECT_EQ(hotkeys, (decltype(hotkeys){{HOTKEY_ID_LOCK, MAKELPARAM(0, VK_F4)},
+      {HOTKEY_ID_RECENTER, MAKELPARAM(MOD_CONTROL, 'R')}, {HOTKEY_ID_RECENTER, MAKELPARAM(0, VK_F4)}}));
   UnregisterHotKey(testWindow, HOTKEY_ID_RECENTER);
 }
 
@@ -189,6 +173,9 @@ TEST_F(Desktop, MouseLockParksAndSwallowsMovesAndExitUndoesIt) {
   EXPECT_EQ(showCount(), shown - 10); EXPECT_EQ(cursor(), park);
   ASSERT_EQ(Inject("move -40 25 move 0 7"), 0);
   EXPECT_EQ(cursor(), park);
+  MSLLHOOKSTRUCT event{};  // buttons and the wheel pass
+  for (WPARAM passing : {WM_LBUTTONDOWN, WM_RBUTTONUP, WM_MOUSEWHEEL})
+    EXPECT_EQ(MouseLockHookProc(HC_ACTION, passing, reinterpret_cast<LPARAM>(&event)), 0) << passing;
   ToggleMouseLock(); EXPECT_EQ(showCount(), shown);
   ASSERT_EQ(Inject("move -40 25"), 0);  // from the park point
   EXPECT_EQ(cursor(), std::make_pair(park.first - 40, park.second + 25));
@@ -204,17 +191,19 @@ TEST_F(Desktop, MouseLockParksAndSwallowsMovesAndExitUndoesIt) {
 TEST(RunValue, WrittenQuotedQueriedAndDeleted) {
   const char runKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
   const std::string folder = "C:\\Program Files\\Tarvix Probe", copy = folder + "\\launch probe.exe";
-  std::filesystem::create_directory(folder);
-  ASSERT_TRUE(CopyFileA(Beside("tarvix_input_helper.exe").c_str(), copy.c_str(), FALSE));
+  ASSERT_TRUE(std::filesystem::create_directory(folder) && CopyFileA(Beside("tarvix_input_helper.exe").c_str(), copy.c_str(), FALSE));
   EXPECT_EQ(RunPumping(copy, "launch 1 \"" + folder + "\\seen.txt\""), 0);  // a path with blanks
-  char value[1024] = {};
-  DWORD size = sizeof value;
+  char value[1024] = {}; DWORD size = sizeof value;
   EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, runKey, "Tarvix", RRF_RT_REG_SZ, nullptr, value, &size), ERROR_SUCCESS);
   EXPECT_EQ(value, "\"" + Slurp(folder + "\\seen.txt") + "\"");
   EXPECT_EQ(IsLaunchAtStartupSet(), 1);
   SetLaunchAtStartup(0);
   EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, runKey, "Tarvix", RRF_RT_ANY, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(IsLaunchAtStartupSet(), 0);
+  const std::string handMade(700, 'x');  // more than the program's query buffer holds
+  RegSetKeyValueA(HKEY_CURRENT_USER, runKey, "Tarvix", REG_SZ, handMade.c_str(), 701);
+  EXPECT_EQ(IsLaunchAtStartupSet(), 1);
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, runKey, "Tarvix");
   std::filesystem::remove_all(folder);
 }
 
@@ -223,8 +212,7 @@ TEST(DataFiles, LiveInDocumentsAndAreReplacedWholeOrNotAtAll) {
   ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents), S_OK);
   const std::string data = documents + std::string("\\Tarvix"), settings = data + "\\settings.txt";
   const std::string profiles = data + "\\Profiles", fast = profiles + "\\Fast.txt";
-  std::filesystem::remove_all(data);
-  CreateDataFolders();  // both folders, or nothing below could be read or written
+  std::filesystem::remove_all(data); CreateDataFolders();  // both folders, or nothing below could be read or written
 
   // Through the Windows C runtime, whose number parsing is not glibc's.
   const struct { const char* text; float sensitivity; } numbers[] = {
@@ -238,8 +226,7 @@ TEST(DataFiles, LiveInDocumentsAndAreReplacedWholeOrNotAtAll) {
   ResetToDefaults(); SaveSettings();  // over the file there, in binary: a CR doubled by text mode shows
   EXPECT_EQ(Slurp(settings).find("sensitivity=45.0\r\nresponseCurve=1.50\r\n"), 0u);
   std::ofstream(fast, std::ios::binary) << "old";
-  SetFileAttributesA(fast.c_str(), FILE_ATTRIBUTE_READONLY);
-  steeringState.profileModified = 1;
+  SetFileAttributesA(fast.c_str(), FILE_ATTRIBUTE_READONLY); steeringState.profileModified = 1;
   SaveProfile("Fast");  // refused, as Windows refuses to replace a read-only file
   SetFileAttributesA(fast.c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_EQ(Slurp(fast), "old"); EXPECT_FALSE(std::filesystem::exists(fast + ".tmp"));
