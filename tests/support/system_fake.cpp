@@ -19,9 +19,16 @@ int SystemRightButtonDown() {
   if (fakeSystem.overrideButtons) return fakeSystem.rightDown;
   return (GetAsyncKeyState(VK_RBUTTON) & 0x8000) ? 1 : 0;
 }
-uint32_t SystemTickCount() { return fakeSystem.overrideTick ? fakeSystem.tick : GetTickCount(); }
+uint64_t SystemClockMicros() {
+  if (fakeSystem.overrideClock) return fakeSystem.clockMicros;
+  LARGE_INTEGER counter, frequency;
+  QueryPerformanceCounter(&counter);
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<uint64_t>(counter.QuadPart / frequency.QuadPart * 1000000 +
+                               counter.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
+}
 #else
 int SystemLeftButtonDown() { return fakeSystem.leftDown; }
 int SystemRightButtonDown() { return fakeSystem.rightDown; }
-uint32_t SystemTickCount() { return fakeSystem.tick; }
+uint64_t SystemClockMicros() { return fakeSystem.clockMicros; }
 #endif
