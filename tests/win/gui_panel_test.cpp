@@ -40,7 +40,7 @@ void RunFrame(const std::function<void()>& input = nullptr) {
   nk_input_begin(guiContext);
   if (input) input();
   nk_input_end(guiContext);
-  BuildMainPanel();
+  BuildMainPanel(guiContext, MAIN_CLIENT_WIDTH, MAIN_CLIENT_HEIGHT);
   lastFrame = CaptureFrame(guiContext);
   nk_gdi_render(backgroundColor);
 }
