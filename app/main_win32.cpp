@@ -1,13 +1,17 @@
 // The program's entry point: single-instance guard, start-up in a fixed order,
-// the non-blocking main loop and the shutdown.
+// the main loop, which sleeps until a tick is due or a message comes, and the
+// shutdown.
 #include <windows.h>
+#include <timeapi.h>
 
 #include <cstdint>
 #include <cstdio>
 
 #include "app/nk_gdi.h"
 #include "app/shell.h"
+#include "engine/loop_timing.h"
 #include "engine/output_tick.h"
+#include "engine/system_seam.h"
 #include "engine/tuning.h"
 #include "input/hotkeys.h"
 #include "input/raw_input.h"
@@ -19,8 +23,12 @@
 #include "ui/theme.h"
 #include "vjoy/vjoy_link.h"
 
-static constexpr uint32_t THEME_POLL_INTERVAL_MS = 2000;
-static constexpr uint32_t OUTPUT_TICK_INTERVAL_MS = 16;
+static constexpr uint64_t THEME_POLL_INTERVAL_US = 2000000;
+
+// Windows 10 1803 and later; older MinGW-w64 headers lack the flag.
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
 
 static const char ALREADY_RUNNING_TEXT[] = "Tarvix is already running.\n\nCheck the system tray.";
 static const char VJOY_FAILED_TEXT[] =
@@ -55,6 +63,66 @@ static void EnsureDefaultProfile() {
   if (length < 0 || length >= static_cast<int>(sizeof path)) return;
   if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) SaveProfile("Default");
 }
+
+// The loop's one-shot timer, re-armed before every wait.
+struct LoopTimer {
+  HANDLE timer;          // null: the message wait's own time-out stands in
+  int raisedResolution;  // timeBeginPeriod(1) is in force until the exit
+};
+static LoopTimer loopTimer;
+
+static void CreateLoopTimer() {
+  // Without these rights the wait fails at once and the loop would spin.
+  const DWORD access = SYNCHRONIZE | TIMER_MODIFY_STATE;
+  loopTimer.timer =
+      CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, access);
+  if (loopTimer.timer) return;
+  // Systems before the high-resolution timer refuse the flag (error 87). Their
+  // timers keep the system's resolution, 15.6 ms unless raised, so raise it.
+  loopTimer.timer = CreateWaitableTimerExW(nullptr, nullptr, 0, access);
+  loopTimer.raisedResolution = timeBeginPeriod(1) == TIMERR_NOERROR;
+}
+
+static void DestroyLoopTimer() {
+  if (loopTimer.raisedResolution) timeEndPeriod(1);
+  if (loopTimer.timer) CloseHandle(loopTimer.timer);
+  loopTimer = LoopTimer{};
+}
+
+// Sleeps until waitMicros have passed or a message arrives. The due time is
+// relative (negative, in 100 ns units): an absolute one is wall-clock time,
+// and a clock step would stall the ticks. MWMO_INPUTAVAILABLE returns at once
+// for input already queued but left by an earlier drain.
+static void WaitForTickOrMessage(uint64_t waitMicros) {
+  if (waitMicros == 0) return;
+  if (loopTimer.timer) {
+    LARGE_INTEGER due;
+    due.QuadPart = -static_cast<LONGLONG>(waitMicros * 10);
+    if (SetWaitableTimer(loopTimer.timer, &due, 0, nullptr, nullptr, FALSE)) {
+      MsgWaitForMultipleObjectsEx(1, &loopTimer.timer, INFINITE, QS_ALLINPUT,
+                                  MWMO_INPUTAVAILABLE);
+      return;
+    }
+  }
+  const DWORD milliseconds = static_cast<DWORD>((waitMicros + 999) / 1000);
+  MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
+// A tool in the tray must keep its pace: no efficiency cores, no coarsened
+// timers. Two calls, since Windows 10 may refuse the timer bit, which only
+// Windows 11 knows. A refusal leaves the system's default.
+static void OptOutOfPowerThrottling() {
+  PROCESS_POWER_THROTTLING_STATE state = {};
+  state.Version = PROCESS_POWER_THROTTLING_CURRENT_VERSION;
+  state.ControlMask = PROCESS_POWER_THROTTLING_EXECUTION_SPEED;
+  state.StateMask = 0;
+  SetProcessInformation(GetCurrentProcess(), ProcessPowerThrottling, &state, sizeof state);
+  state.ControlMask = PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION;
+  state.StateMask = 0;
+  SetProcessInformation(GetCurrentProcess(), ProcessPowerThrottling, &state, sizeof state);
+}
+
+static int MainWindowOnScreen() { return IsWindowVisible(mainWindow) && !IsIconic(mainWindow); }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // 1. One copy only. A mutex that cannot be made at all leaves us unguarded.
@@ -102,20 +170,29 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   ShowWindow(mainWindow, tuningSettings.startMin ? SW_HIDE : SW_SHOW);
   UpdateWindow(mainWindow);
 
-  // 15. The loop never waits for messages.
-  uint32_t lastOutputTick = GetTickCount();
-  uint32_t lastThemePoll = GetTickCount();
+  // 15. The loop sleeps until the next tick is due or a message comes.
+  OptOutOfPowerThrottling();
+  CreateLoopTimer();
+  uint64_t now = SystemClockMicros();
+  TickSchedule tickSchedule;
+  TickScheduleStart(&tickSchedule, now);
+  uint64_t lastThemePoll = now;
+  DrainReport drained = {};
   int running = 1;
 
   while (running) {
+    // After a drain stopped at a press the rest is still queued: take it now.
+    if (!drained.stoppedAtPress) {
+      WaitForTickOrMessage(TickScheduleWaitMicros(&tickSchedule, SystemClockMicros()));
+    }
+
     nk_input_begin(guiContext);
     // Raw input, hotkeys and tray clicks act while they are dispatched.
-    running = DrainMessageQueue();
+    running = DrainMessageQueue(&drained);
     nk_input_end(guiContext);
 
-    // Unsigned differences keep both intervals right across the counter's wrap.
-    uint32_t now = GetTickCount();
-    if (now - lastThemePoll > THEME_POLL_INTERVAL_MS) {
+    now = SystemClockMicros();
+    if (now - lastThemePoll > THEME_POLL_INTERVAL_US) {
       int dark = QuerySystemDarkTheme();
       if (dark != darkTheme) {
         ApplyTheme(guiContext, mainWindow, dark);
@@ -125,17 +202,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
       lastThemePoll = now;
     }
 
-    BuildMainPanel();
-
-    if (now - lastOutputTick >= OUTPUT_TICK_INTERVAL_MS) {
-      OutputTick();
-      lastOutputTick = now;
+    const int tickDue = TickScheduleTake(&tickSchedule, now);
+    // A frame only where it can be seen: at each tick, for the live values,
+    // and at once when the window has had input, so a click acts in its frame.
+    const int drawFrame = (tickDue || drained.mainWindowMessages) && MainWindowOnScreen();
+    if (drawFrame) {
+      RECT client = {};
+      GetClientRect(mainWindow, &client);
+      BuildMainPanel(guiContext, client.right - client.left, client.bottom - client.top);
     }
-
-    nk_gdi_render(backgroundColor);
-    Sleep(1);
+    if (tickDue) OutputTick();
+    if (drawFrame) nk_gdi_render(backgroundColor);
   }
 
+  DestroyLoopTimer();
   RemoveTrayIcon();
   VJoyRelease();  // a no-op after the tray's Exit
   SaveSettings();

@@ -242,15 +242,26 @@ static int IsPressMessage(UINT message) {
   }
 }
 
-int DrainMessageQueue() {
+int DrainMessageQueue(DrainReport* report) {
+  DrainReport seen = {};
+  int running = 1;
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) return 0;
+    if (message.message == WM_QUIT) {
+      running = 0;
+      break;
+    }
     TranslateMessage(&message);
     DispatchMessageA(&message);
-    if (message.hwnd == mainWindow && IsPressMessage(message.message)) break;
+    if (message.hwnd != mainWindow) continue;
+    ++seen.mainWindowMessages;
+    if (IsPressMessage(message.message)) {
+      seen.stoppedAtPress = 1;
+      break;
+    }
   }
-  return 1;
+  if (report) *report = seen;
+  return running;
 }
 
 void RunExitSequence() {

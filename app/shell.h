@@ -70,9 +70,16 @@ void RunExitSequence();
 
 // ---- The main loop's drain (app/main_window.cpp) ----
 
+// What one drain saw, for the loop to decide whether to draw and to wait.
+struct DrainReport {
+  int mainWindowMessages;  // messages taken for the main window
+  int stoppedAtPress;      // the drain ended early at a press; more is queued
+};
+
 // Translates and dispatches queued messages until the queue is empty. A mouse
 // button or key press for the main window ends the drain early: the GUI sees a
 // press only as a change within one frame, so a release taken in the same
 // pass would swallow a quick click or key stroke; the rest waits for the next
-// pass. 0 when WM_QUIT was taken (it is not dispatched), else 1.
-int DrainMessageQueue();
+// pass. 0 when WM_QUIT was taken (it is not dispatched), else 1. The report,
+// when given, says what was taken.
+int DrainMessageQueue(DrainReport* report = nullptr);

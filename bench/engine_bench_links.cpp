@@ -14,4 +14,4 @@ void VJoyRelease() {}
 
 int SystemLeftButtonDown() { return 0; }
 int SystemRightButtonDown() { return 0; }
-uint32_t SystemTickCount() { return 0; }
+uint64_t SystemClockMicros() { return 0; }

@@ -79,7 +79,7 @@ void RunCase(int tab, int shown, int dark, int passes, int last) {
     DrainUntimed();
     LARGE_INTEGER t0, t1, t2;
     QueryPerformanceCounter(&t0);
-    BuildMainPanel();
+    BuildMainPanel(guiContext, MAIN_CLIENT_WIDTH, MAIN_CLIENT_HEIGHT);
     QueryPerformanceCounter(&t1);
     nk_gdi_render(backgroundColor);
     QueryPerformanceCounter(&t2);

@@ -2,17 +2,21 @@
 """Tarvix benchmarks: the real tarvix.exe under Wine beside the vJoy stand-in.
 
 Run by scripts/bench inside one prepared Wine session (tools/wine-env.sh), after
-the builds. For the window hidden (startMin 1) and shown (startMin 0) it measures:
+the builds. For each program measured (this tree's, and with --baseline-exe an
+older build, in the same run) and for the window hidden (startMin 1) and shown
+(startMin 0), two runs of the program:
 
-  - latency from an injected relative mouse move to the first SetAxis of axis X
-    that carries it, on one clock (QueryPerformanceCounter in both the injector's
-    and the stand-in's log);
-  - with 1000 moves per second: reports accepted per second (each accepted move
-    adds exactly one unit to X, so the growth of X counts them) and output ticks
-    per second;
-  - CPU seconds per wall second of the tarvix process (idle and under 1000 Hz
-    motion), its peak resident memory, and for reference the session's
-    wineserver and X server;
+  - a timing run, with the stand-in's call log on: output ticks per second and
+    the tick interval's 1st and 99th percentiles while idle; the latency from an
+    injected relative mouse move to the first SetAxis of axis X that carries it,
+    on one clock (QueryPerformanceCounter in both the injector's and the
+    stand-in's log); with 1000 moves per second, reports accepted per second
+    (each accepted move adds exactly one unit to X, so the growth of X counts
+    them) and ticks per second;
+  - a CPU run, with the stand-in's log and state file off, so that its file
+    writes do not count as the program's CPU: CPU seconds per wall second of the
+    tarvix process idle and under 1000 Hz motion, its peak resident memory, and
+    for reference the session's wineserver and X server;
 
 then adds the native engine micro-benchmarks and the Wine panel-pass benchmark,
 prints one table and writes it all as JSON. Standard library only.
@@ -28,6 +32,7 @@ import statistics
 import subprocess
 import sys
 import time
+import types
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 AXIS_X = 48
@@ -220,6 +225,14 @@ def nearest_rank(sorted_values, fraction):
     return sorted_values[min(k, len(sorted_values)) - 1]
 
 
+def tick_gaps(xs):
+    """1st and 99th percentile of the intervals between ticks, in ms."""
+    gaps = sorted((b[0] - a[0]) * 1000 for a, b in zip(xs, xs[1:]))
+    if not gaps:
+        return None, None
+    return round(nearest_rank(gaps, 0.01), 2), round(nearest_rank(gaps, 0.99), 2)
+
+
 def tick_rate(xs):
     if len(xs) < 2:
         return None, None
@@ -313,91 +326,63 @@ def run_injector(bindir, args, timeout):
                           capture_output=True, text=True, timeout=timeout)
 
 
-def run_mode(name, start_min, exe, bindir, work, opts):
-    app = os.path.join(work, "app")
+def xdotool(*args):
+    return subprocess.run(["xdotool"] + [str(a) for a in args], capture_output=True, text=True,
+                          timeout=30).stdout.split()
+
+
+def start_game(work):
+    """Wine's notepad, small, at the top right, as the game in front. Wine hands
+    raw input to a program in the background (the input sink) only while some
+    Wine window has the foreground: without one a hidden Tarvix gets nothing."""
+    exe = os.path.join(os.environ["WINEPREFIX"], "drive_c", "windows", "system32", "notepad.exe")
+    proc = subprocess.Popen(["wine", exe], cwd=work, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    found = {}
+    def shown():
+        ids = xdotool("search", "--onlyvisible", "--name", "Notepad$")
+        found["id"] = ids[0] if ids else None
+        return found["id"] is not None
+    if not wait_for(shown, 60):
+        fail("the notepad window did not show")
+    xdotool("windowsize", found["id"], 300, 200)
+    xdotool("windowmove", found["id"], 960, 20)
+    time.sleep(0.5)
+    return types.SimpleNamespace(proc=proc, window=found["id"])
+
+
+def focus_game(game):
+    """A click activates a Wine window (there is no window manager); the
+    pointer then goes back to the middle, clear of every window."""
+    xdotool("mousemove", 1100, 100, "click", 1)
+    xdotool("windowfocus", "--sync", game.window)
+    xdotool("mousemove", 900, 700)
+
+
+def start_program(exe, bindir, work, name, start_min, log):
+    """Copies exe beside the stand-in into a folder of its own and starts it.
+    With log None the stand-in writes nothing."""
+    app = os.path.join(work, "app-" + name)
     os.makedirs(app, exist_ok=True)
     shutil.copy2(exe, os.path.join(app, "tarvix.exe"))
     shutil.copy2(os.path.join(bindir, "standin", "vJoyInterface.dll"), app)
     app_exe = os.path.join(app, "tarvix.exe")
     write_settings(start_min)
-
-    vjoy_log = os.path.join(work, "vjoy-%s.log" % name)
-    if os.path.exists(vjoy_log):
-        os.remove(vjoy_log)
     # The cursor back in the middle, away from the edges and the window.
     subprocess.run(["xdotool", "mousemove", "900", "700"], capture_output=True, timeout=10)
-
-    env = dict(os.environ, TARVIX_STANDIN_LOG=vjoy_log)
-    started = time.monotonic()
+    env = dict(os.environ)
+    for key in ("TARVIX_STANDIN_LOG", "TARVIX_STANDIN_STATE"):
+        env.pop(key, None)
+    if log:
+        env["TARVIX_STANDIN_LOG"] = log
     proc = subprocess.Popen(["wine", app_exe], env=env, stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL)
-    result = {"startMin": start_min}
+    return proc, app_exe
+
+
+def stop_program(proc, bindir, opts, result):
+    """Ends it as the tray menu's Exit does, and sees it end cleanly."""
     try:
-        tail = LogTail(vjoy_log)
-        first_tick = lambda: os.path.exists(vjoy_log) and ",48)" in tail.whole()
-        if not wait_for(first_tick, opts.start_timeout):
-            fail("%s: tarvix.exe sent no axis within %d s" % (name, opts.start_timeout))
-        result["seconds_to_first_tick"] = round(time.monotonic() - started, 2)
-        pid = find_tarvix(proc.pid, app_exe)
-        if pid is None:
-            fail("%s: cannot find the tarvix process" % name)
-        watched = {"tarvix": pid, "wineserver": session_wineserver(),
-                   "xserver": int(os.environ["TARVIX_XVFB_PID"])
-                   if os.environ.get("TARVIX_XVFB_PID") else None}
-        time.sleep(1.0)
-
-        # Idle: nothing moves, the loop still builds and renders every pass.
-        tail.mark()
-        watch = CpuWatch(watched)
-        time.sleep(opts.idle_seconds)
-        result["idle_cpu"] = watch.per_second()
-        rate, mean_gap = tick_rate(axis_x(parse_standin(tail.since_mark())))
-        result["idle_ticks_per_second"] = round(rate, 2) if rate else None
-        result["idle_mean_tick_interval_ms"] = round(mean_gap, 2) if mean_gap else None
-
-        # Latency: spaced moves, each accepted by the gate, alternating in sign.
-        moves_log = os.path.join(work, "moves-latency-%s.log" % name)
-        tail.mark()
-        watch = CpuWatch(watched)
-        run = run_injector(bindir, ["pace", str(opts.moves), str(LATENCY_GAP_US[0]),
-                                    str(LATENCY_GAP_US[1]), str(LATENCY_DX), "0", "1", "1",
-                                    "Z:" + moves_log],
-                           timeout=opts.moves * LATENCY_GAP_US[1] / 1e6 + 60)
-        if run.returncode != 0:
-            fail("%s: injector failed: %s %s" % (name, run.stdout, run.stderr))
-        time.sleep(0.2)  # the last move's tick
-        result["latency_phase_cpu"] = watch.per_second()
-        result["latency"] = latency(parse_moves(moves_log), axis_x(parse_standin(tail.since_mark())))
-
-        # 1000 moves per second, all +1: the gate lets about one in eight through.
-        moves_log = os.path.join(work, "moves-burst-%s.log" % name)
-        count = int(BURST_RATE * opts.burst_seconds)
-        tail.mark()
-        injector = subprocess.Popen(
-            ["wine", os.path.join(bindir, "tarvix_input_helper.exe"), "pace", str(count),
-             str(1000000 // BURST_RATE), str(1000000 // BURST_RATE), "1", "0", "0", "2",
-             "Z:" + moves_log], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        # CPU is taken strictly inside the burst, past the injector's own start-up.
-        time.sleep(min(1.0, opts.burst_seconds / 4))
-        watch = CpuWatch(watched)
-        time.sleep(opts.burst_seconds * 0.6)
-        result["burst_cpu"] = watch.per_second()
-        out, err = injector.communicate(timeout=opts.burst_seconds + 60)
-        if injector.returncode != 0:
-            fail("%s: injector failed: %s %s" % (name, out, err))
-        time.sleep(0.2)
-        moves = parse_moves(moves_log)
-        xs = axis_x(parse_standin(tail.since_mark()))
-        burst = accepted_rate(moves, xs)
-        inside = [(t, v) for t, v in xs if moves[0][0] <= t <= moves[-1][0]]
-        rate, mean_gap = tick_rate(inside)
-        burst["ticks_per_second"] = round(rate, 2) if rate else None
-        burst["mean_tick_interval_ms"] = round(mean_gap, 2) if mean_gap else None
-        result["burst"] = burst
-
-        result["peak_rss_mib"] = round((peak_rss_kib(pid) or 0) / 1024, 1)
-
-        # End as the tray menu's Exit does, and see it end cleanly.
         run_injector(bindir, ["post", "TXMainWnd", "273", "2002", "0"], timeout=60)
         try:
             result["exit_code"] = proc.wait(timeout=opts.exit_timeout)
@@ -411,6 +396,121 @@ def run_mode(name, start_min, exe, bindir, work, opts):
             except subprocess.TimeoutExpired:
                 proc.kill()
                 proc.wait(timeout=10)
+
+
+def watched_pids(pid):
+    return {"tarvix": pid, "wineserver": session_wineserver(),
+            "xserver": int(os.environ["TARVIX_XVFB_PID"])
+            if os.environ.get("TARVIX_XVFB_PID") else None}
+
+
+def start_burst(bindir, moves_log, count):
+    return subprocess.Popen(
+        ["wine", os.path.join(bindir, "tarvix_input_helper.exe"), "pace", str(count),
+         str(1000000 // BURST_RATE), str(1000000 // BURST_RATE), "1", "0", "0", "2",
+         "Z:" + moves_log], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+
+
+def finish_burst(injector, name, opts):
+    out, err = injector.communicate(timeout=opts.burst_seconds + 60)
+    if injector.returncode != 0:
+        fail("%s: injector failed: %s %s" % (name, out, err))
+
+
+def run_timing(name, start_min, exe, bindir, work, opts):
+    vjoy_log = os.path.join(work, "vjoy-%s.log" % name)
+    if os.path.exists(vjoy_log):
+        os.remove(vjoy_log)
+    started = time.monotonic()
+    proc, app_exe = start_program(exe, bindir, work, name, start_min, vjoy_log)
+    result = {"startMin": start_min}
+    try:
+        tail = LogTail(vjoy_log)
+        first_tick = lambda: os.path.exists(vjoy_log) and ",48)" in tail.whole()
+        if not wait_for(first_tick, opts.start_timeout):
+            fail("%s: tarvix.exe sent no axis within %d s" % (name, opts.start_timeout))
+        result["seconds_to_first_tick"] = round(time.monotonic() - started, 2)
+        if find_tarvix(proc.pid, app_exe) is None:
+            fail("%s: cannot find the tarvix process" % name)
+        time.sleep(1.0)
+
+        # Idle: nothing moves; only the ticks.
+        tail.mark()
+        time.sleep(opts.idle_seconds)
+        xs = axis_x(parse_standin(tail.since_mark()))
+        rate, mean_gap = tick_rate(xs)
+        result["idle_ticks_per_second"] = round(rate, 2) if rate else None
+        result["idle_mean_tick_interval_ms"] = round(mean_gap, 2) if mean_gap else None
+        result["idle_tick_interval_p1_ms"], result["idle_tick_interval_p99_ms"] = tick_gaps(xs)
+
+        # Latency: spaced moves, each accepted by the gate, alternating in sign.
+        moves_log = os.path.join(work, "moves-latency-%s.log" % name)
+        tail.mark()
+        run = run_injector(bindir, ["pace", str(opts.moves), str(LATENCY_GAP_US[0]),
+                                    str(LATENCY_GAP_US[1]), str(LATENCY_DX), "0", "1", "1",
+                                    "Z:" + moves_log],
+                           timeout=opts.moves * LATENCY_GAP_US[1] / 1e6 + 60)
+        if run.returncode != 0:
+            fail("%s: injector failed: %s %s" % (name, run.stdout, run.stderr))
+        time.sleep(0.2)  # the last move's tick
+        result["latency"] = latency(parse_moves(moves_log), axis_x(parse_standin(tail.since_mark())))
+
+        # 1000 moves per second, all +1: the gate lets about one in eight through.
+        moves_log = os.path.join(work, "moves-burst-%s.log" % name)
+        tail.mark()
+        injector = start_burst(bindir, moves_log, int(BURST_RATE * opts.burst_seconds))
+        finish_burst(injector, name, opts)
+        time.sleep(0.2)
+        moves = parse_moves(moves_log)
+        xs = axis_x(parse_standin(tail.since_mark()))
+        burst = accepted_rate(moves, xs)
+        inside = [(t, v) for t, v in xs if moves[0][0] <= t <= moves[-1][0]]
+        rate, mean_gap = tick_rate(inside)
+        burst["ticks_per_second"] = round(rate, 2) if rate else None
+        burst["mean_tick_interval_ms"] = round(mean_gap, 2) if mean_gap else None
+        result["burst"] = burst
+    finally:
+        stop_program(proc, bindir, opts, result)
+    return result
+
+
+def vjoy_loaded(pid):
+    try:
+        with open("/proc/%d/maps" % pid) as f:
+            return "vjoyinterface.dll" in f.read().lower()
+    except OSError:
+        return False
+
+
+def run_cpu(name, start_min, exe, bindir, work, opts):
+    proc, app_exe = start_program(exe, bindir, work, name, start_min, None)
+    result = {}
+    try:
+        # No log to watch: the program is up once it has loaded the stand-in.
+        found = {}
+        def up():
+            found["pid"] = found.get("pid") or find_tarvix(proc.pid, app_exe)
+            return found["pid"] is not None and vjoy_loaded(found["pid"])
+        if not wait_for(up, opts.start_timeout):
+            fail("%s: tarvix.exe did not start within %d s" % (name, opts.start_timeout))
+        pid = found["pid"]
+        time.sleep(2.0)
+
+        watch = CpuWatch(watched_pids(pid))
+        time.sleep(opts.idle_seconds)
+        result["idle_cpu"] = watch.per_second()
+
+        moves_log = os.path.join(work, "moves-cpu-%s.log" % name)
+        injector = start_burst(bindir, moves_log, int(BURST_RATE * opts.burst_seconds))
+        # CPU is taken strictly inside the burst, past the injector's own start-up.
+        time.sleep(min(1.0, opts.burst_seconds / 4))
+        watch = CpuWatch(watched_pids(pid))
+        time.sleep(opts.burst_seconds * 0.6)
+        result["burst_cpu"] = watch.per_second()
+        finish_burst(injector, name, opts)
+        result["peak_rss_mib"] = round((peak_rss_kib(pid) or 0) / 1024, 1)
+    finally:
+        stop_program(proc, bindir, opts, result)
     return result
 
 
@@ -452,37 +552,49 @@ def table(report):
     out = []
     out.append("Tarvix %s benchmarks: %s, %s cores, %s, Linux %s" %
                (report["version"], m["cpu"], m["cores"], m["wine"], m["kernel"]))
-    out.append("Measured: %s under Wine on Xvfb with the vJoy stand-in" % report["exe"])
-    runs = report["wine_runs"]
-    modes = list(runs)
+    out.append("Measured under Wine on Xvfb with the vJoy stand-in: " +
+               "; ".join("%s = %s" % (k, v["exe"]) for k, v in report["programs"].items()))
+    columns = [(label, mode) for label in report["programs"] for mode in ("hidden", "shown")]
+    width = max(16, max(len("%s %s" % c) for c in columns) + 2)
 
     def row(label, key):
         cells = []
-        for mode in modes:
-            value = key(runs[mode])
+        for prog, mode in columns:
+            r = report["programs"][prog][mode]
+            try:
+                value = key(r["timing"], r["cpu"])
+            except (KeyError, TypeError):
+                value = None
             cells.append("-" if value is None else str(value))
-        out.append("  %-52s" % label + "".join("%16s" % c for c in cells))
+        out.append("  %-52s" % label + "".join(("%" + str(width) + "s") % c for c in cells))
 
-    out.append("  %-52s" % "" + "".join("%16s" % ("window " + m_) for m_ in modes))
-    lat = lambda k: (lambda r: r["latency"][k])
-    n = runs[modes[0]]["latency"]["moves"]
-    row("Move to axis X, %d moves 20-26 ms apart: median ms" % n, lat("median_ms"))
+    out.append("  %-52s" % "" + "".join(("%" + str(width) + "s") % ("%s %s" % c)
+                                         for c in columns))
+    lat = lambda k: (lambda t, c: t["latency"][k])
+    first = report["programs"][columns[0][0]]["hidden"]["timing"]
+    row("Move to axis X, %d moves 20-26 ms apart: median ms" % first["latency"]["moves"],
+        lat("median_ms"))
     row("  p99 ms", lat("p99_ms"))
     row("  max ms", lat("max_ms"))
     row("  moves never seen on X / seen with a wrong amount",
-        lambda r: "%d / %d" % (r["latency"]["unseen"], r["latency"]["wrong_amount"]))
-    row("At 1000 moves/s: reports accepted per second", lambda r: r["burst"]["accepted_per_second"])
-    row("  output ticks per second", lambda r: r["burst"]["ticks_per_second"])
-    row("Idle: output ticks per second", lambda r: r["idle_ticks_per_second"])
-    row("CPU s per wall s, tarvix, idle", lambda r: r["idle_cpu"].get("tarvix"))
-    row("  tarvix, under 1000 moves/s", lambda r: r["burst_cpu"].get("tarvix"))
+        lambda t, c: "%d / %d" % (t["latency"]["unseen"], t["latency"]["wrong_amount"]))
+    row("At 1000 moves/s: reports accepted per second",
+        lambda t, c: t["burst"]["accepted_per_second"])
+    row("  output ticks per second", lambda t, c: t["burst"]["ticks_per_second"])
+    row("Idle: output ticks per second", lambda t, c: t["idle_ticks_per_second"])
+    row("  tick interval p1 / p99 ms",
+        lambda t, c: "%s / %s" % (t["idle_tick_interval_p1_ms"], t["idle_tick_interval_p99_ms"]))
+    row("CPU s per wall s, tarvix, idle (stand-in silent)", lambda t, c: c["idle_cpu"].get("tarvix"))
+    row("  tarvix, under 1000 moves/s", lambda t, c: c["burst_cpu"].get("tarvix"))
     row("  wineserver (session), idle / 1000 moves/s",
-        lambda r: "%s / %s" % (r["idle_cpu"].get("wineserver"), r["burst_cpu"].get("wineserver")))
+        lambda t, c: "%s / %s" % (c["idle_cpu"].get("wineserver"),
+                                  c["burst_cpu"].get("wineserver")))
     row("  Xvfb, idle / 1000 moves/s",
-        lambda r: "%s / %s" % (r["idle_cpu"].get("xserver"), r["burst_cpu"].get("xserver")))
-    row("Peak resident memory of tarvix (VmHWM), MiB", lambda r: r["peak_rss_mib"])
-    row("Start to first output tick, s", lambda r: r["seconds_to_first_tick"])
-    row("Exit code after the tray's Exit", lambda r: r["exit_code"])
+        lambda t, c: "%s / %s" % (c["idle_cpu"].get("xserver"), c["burst_cpu"].get("xserver")))
+    row("Peak resident memory of tarvix (VmHWM), MiB", lambda t, c: c["peak_rss_mib"])
+    row("Start to first output tick, s", lambda t, c: t["seconds_to_first_tick"])
+    row("Exit code after the tray's Exit, timing / CPU run",
+        lambda t, c: "%s / %s" % (t["exit_code"], c["exit_code"]))
 
     micro = report.get("host_micro")
     if micro:
@@ -507,6 +619,11 @@ def main():
                         "else the windows build)")
     parser.add_argument("--bin", default=os.path.join(ROOT, "build", "windows", "bin"),
                         help="windows build's bin/ (stand-in, injector, panel bench)")
+    parser.add_argument("--baseline-exe",
+                        help="an older tarvix.exe to measure in the same run, for comparison")
+    parser.add_argument("--baseline-name", default="baseline",
+                        help="its label in the table (for example the git revision)")
+    parser.add_argument("--name", default="this tree", help="label of --exe in the table")
     parser.add_argument("--host-bench",
                         default=os.path.join(ROOT, "build", "bench-host", "bin", "tarvix_engine_bench"))
     parser.add_argument("--out", default=os.path.join(ROOT, "build", "bench.json"))
@@ -525,8 +642,11 @@ def main():
     if not exe:
         release = os.path.join(ROOT, "build", "release", "bin", "tarvix.exe")
         exe = release if os.path.exists(release) else os.path.join(opts.bin, "tarvix.exe")
-    for needed in (exe, os.path.join(opts.bin, "tarvix_input_helper.exe"),
-                   os.path.join(opts.bin, "standin", "vJoyInterface.dll")):
+    programs = [(opts.name, exe)]
+    if opts.baseline_exe:
+        programs.insert(0, (opts.baseline_name, opts.baseline_exe))
+    for needed in [p for _, p in programs] + [os.path.join(opts.bin, "tarvix_input_helper.exe"),
+                   os.path.join(opts.bin, "standin", "vJoyInterface.dll")]:
         if not os.path.exists(needed):
             fail("missing " + needed)
 
@@ -535,18 +655,30 @@ def main():
     report = {
         "version": "0.5.6",
         "machine": machine_info(),
-        "exe": os.path.relpath(exe, ROOT),
         "settings": dict(SETTINGS),
-        "wine_runs": {},
+        "programs": {},
     }
     began = time.monotonic()
     print("run_bench: native engine micro-benchmarks", flush=True)
     report["host_micro"] = host_micro(opts.host_bench, opts.micro_min_time)
     print("run_bench: panel pass under Wine", flush=True)
     report["panel_pass"] = panel_pass(opts.bin, opts.panel_passes)
-    for name, start_min in (("hidden", 1), ("shown", 0)):
-        print("run_bench: tarvix.exe, window %s" % name, flush=True)
-        report["wine_runs"][name] = run_mode(name, start_min, exe, opts.bin, work, opts)
+    game = start_game(work)
+    try:
+        for label, path in programs:
+            runs = {"exe": os.path.relpath(path, ROOT)}
+            for mode, start_min in (("hidden", 1), ("shown", 0)):
+                name = "%s-%s" % ("".join(ch if ch.isalnum() else "_" for ch in label), mode)
+                print("run_bench: %s, window %s: timing" % (label, mode), flush=True)
+                focus_game(game)
+                timing = run_timing(name, start_min, path, opts.bin, work, opts)
+                print("run_bench: %s, window %s: CPU" % (label, mode), flush=True)
+                focus_game(game)
+                cpu = run_cpu(name, start_min, path, opts.bin, work, opts)
+                runs[mode] = {"timing": timing, "cpu": cpu}
+            report["programs"][label] = runs
+    finally:
+        game.proc.terminate()
     report["seconds"] = round(time.monotonic() - began, 1)
 
     os.makedirs(os.path.dirname(opts.out), exist_ok=True)

@@ -9,5 +9,7 @@
 int SystemLeftButtonDown();
 int SystemRightButtonDown();
 
-// The 32-bit millisecond tick count (wraps after about 49.7 days).
-uint32_t SystemTickCount();
+// Microseconds on the system's precise, steady clock (the performance counter
+// on Windows). The one clock of the program: the output tick, the input gate
+// and the theme poll all read it. 64 bits, so it does not wrap.
+uint64_t SystemClockMicros();

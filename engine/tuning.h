@@ -31,7 +31,7 @@ struct SteeringState {
   int32_t ringIndex;
   int32_t ringCount;
   int32_t pedalLatch;        // +1 throttle, -1 brake, 0 none (right-click pedal mode)
-  uint32_t lastRawInputTick; // tick of the last accepted raw-input report
+  uint64_t lastRawInputMicros; // clock time of the last accepted raw-input report
   void* rawInputWindow;      // HWND of the hidden input window
   int32_t mouseLocked;
   int32_t leftButtonHeld;    // left button was down at the last output tick

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "engine/loop_timing.h"
 #include "engine/pedals.h"
 #include "engine/steering.h"
 #include "engine/system_seam.h"
@@ -68,10 +69,7 @@ LRESULT CALLBACK RawInputWindowProc(HWND window, UINT message, WPARAM wParam, LP
   if (message != WM_INPUT) return DefWindowProcA(window, message, wParam, lParam);
 
   // At most one report per gate period; the rest are dropped unread, not summed.
-  // The unsigned difference keeps this right across the tick's wrap.
-  uint32_t now = SystemTickCount();
-  if (now - steeringState.lastRawInputTick < RAW_INPUT_GATE_MS) return 0;
-  steeringState.lastRawInputTick = now;
+  if (!InputGateAdmit(&steeringState.lastRawInputMicros, SystemClockMicros())) return 0;
 
   RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam));
   return DefWindowProcA(window, message, wParam, lParam);

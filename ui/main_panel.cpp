@@ -1,13 +1,10 @@
-// The main panel: tab bar, then the body of the current tab. Rebuilt on every
-// pass of the main loop; acts on a click in the frame that reports it.
+// The main panel: tab bar, then the body of the current tab. Rebuilt for every
+// frame the main loop draws; acts on a click in the frame that reports it.
 #include "ui/main_panel.h"
-
-#include <windows.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "app/shell.h"
 #include "engine/steering.h"
 #include "engine/tuning.h"
 #include "input/hotkeys.h"
@@ -343,16 +340,12 @@ static void BuildSettingsTab(nk_context* ctx) {
   nk_label(ctx, "Format: F4, ^A (Ctrl+A), !B (Alt+B)", NK_TEXT_LEFT);
 }
 
-void BuildMainPanel() {
-  nk_context* ctx = guiContext;
+void BuildMainPanel(nk_context* ctx, int width, int height) {
   if (!ctx) return;
 
   char line[PANEL_LINE_SIZE];
-  RECT client = {};
-  GetClientRect(mainWindow, &client);
   if (nk_begin(ctx, "Tarvix",
-               nk_rect(0, 0, static_cast<float>(client.right - client.left),
-                       static_cast<float>(client.bottom - client.top)),
+               nk_rect(0, 0, static_cast<float>(width), static_cast<float>(height)),
                NK_WINDOW_NO_SCROLLBAR)) {
     BuildTabBar(ctx);
     Spacer(ctx, 12);

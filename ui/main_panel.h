@@ -15,6 +15,8 @@ extern char profileNameInput[PANEL_NAME_SIZE];
 extern char appliedHotkeyLock[PANEL_HOTKEY_SIZE];
 extern char appliedHotkeyRecenter[PANEL_HOTKEY_SIZE];
 
-// Describes every widget on guiContext once; called once per pass of the main
-// loop, between the end of input and rendering.
-void BuildMainPanel();
+struct nk_context;
+
+// Describes every widget once on ctx, over a client area of width x height
+// pixels; called for each frame, between the end of input and rendering.
+void BuildMainPanel(nk_context* ctx, int width, int height);

@@ -7,8 +7,8 @@ struct FakeSystem {
   int overrideButtons;  // 1: answer leftDown/rightDown instead of the real buttons
   int leftDown;
   int rightDown;
-  int overrideTick;     // 1: answer tick instead of the real tick count
-  uint32_t tick;
+  int overrideClock;    // 1: answer clockMicros instead of the real clock
+  uint64_t clockMicros;
 };
 
 extern FakeSystem fakeSystem;

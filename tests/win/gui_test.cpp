@@ -36,7 +36,8 @@ template <typename Command> void Keep(const nk_command* c, std::string text = ""
 }
 
 // One pass as the main loop makes it: input, panel, render.
-void RunFrame(const std::function<void()>& input = [] {}, void (*build)() = BuildMainPanel) {
+void MainPanel() { BuildMainPanel(guiContext, MAIN_CLIENT_WIDTH, MAIN_CLIENT_HEIGHT); }
+void RunFrame(const std::function<void()>& input = [] {}, void (*build)() = MainPanel) {
   nk_input_begin(guiContext);
   input();
   nk_input_end(guiContext);

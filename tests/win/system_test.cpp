@@ -111,24 +111,23 @@ class Desktop : public testing::Test {
     SetCursorPos(1000, 800);  // Wine reports moves twice over a window it tracks
     ResetToDefaults(); steeringState.rawInputWindow = rawWindow;
     tuningSettings.curveOnSteering = 0; tuningSettings.accelBrakeMode = 0;  // pedals follow motion
-    FakeSystemReset(); fakeSystem.overrideTick = 1;
+    FakeSystemReset(); fakeSystem.overrideClock = 1;
     observe = [](const MSG& m) { reports += m.message == WM_INPUT && m.hwnd == rawWindow; };
   }
 };
 
-TEST_F(Desktop, RawReportsPassOncePerEightMillisecondsAcrossTheTickWrap) {
+TEST_F(Desktop, RawReportsPassOncePerEightMilliseconds) {
   EXPECT_EQ(FindWindowExA(HWND_MESSAGE, nullptr, "TXInputWnd", nullptr), rawWindow);
-  // wheel and throttle in counts of motion; last row: no zero enters the wheel's average
-  const struct { uint32_t tick; int dx, dy, smoothing; uint32_t gate; float wheel, throttle; } rows[] = {
-      {1000, 3, -50, 0, 1000, 3, 50},   {1005, 10, 20, 0, 1000, 3, 50},   {1008, -2, 0, 0, 1008, 1, 50},
-      {0xFFFFFFF0u, 1, 0, 0, 0xFFFFFFF0u, 2, 50}, {2, 1, 0, 0, 2, 3, 50}, {0xFFFFFFFCu, 1, 0, 0, 0xFFFFFFFCu, 4, 50},
-      {2, 1, 0, 0, 0xFFFFFFFCu, 4, 50}, {4, 1, 0, 0, 4, 5, 50},           {100, 0, -7, 2, 100, 5, 57}};
+  // ms on the clock; wheel and throttle in counts of motion; last row: no zero enters the wheel's average
+  const struct { uint64_t ms; int dx, dy, smoothing; uint64_t gate; float wheel, throttle; } rows[] = {
+      {1000, 3, -50, 0, 1000, 3, 50}, {1005, 10, 20, 0, 1000, 3, 50}, {1008, -2, 0, 0, 1008, 1, 50},
+      {1015, 1, 0, 0, 1008, 1, 50},   {1100, 0, -7, 2, 1100, 1, 57}};
   for (const auto& r : rows) {
-    SCOPED_TRACE(testing::Message() << "at " << r.tick);
-    fakeSystem.tick = r.tick; tuningSettings.smoothing = r.smoothing; reports = 0;
+    SCOPED_TRACE(testing::Message() << "at " << r.ms);
+    fakeSystem.clockMicros = r.ms * 1000; tuningSettings.smoothing = r.smoothing; reports = 0;
     ASSERT_EQ(Inject("move " + std::to_string(r.dx) + " " + std::to_string(r.dy)), 0);
     ASSERT_TRUE(PumpUntil([] { return reports > 0; }));
-    EXPECT_EQ(steeringState.lastRawInputTick, r.gate); EXPECT_EQ(steeringState.ringCount, 0);
+    EXPECT_EQ(steeringState.lastRawInputMicros, r.gate * 1000); EXPECT_EQ(steeringState.ringCount, 0);
     EXPECT_FLOAT_EQ(steeringState.steering, STEERING_CENTER + r.wheel * tuningSettings.sensitivity);
     EXPECT_FLOAT_EQ(steeringState.throttle, r.throttle * AXIS_MAX / 100);
   }
@@ -140,7 +139,7 @@ TEST_F(Desktop, RawReportsSteerWhileAnotherProgramHasTheFocus) {
   EXPECT_TRUE(PumpUntil([] { return (front = FindWindowA("Notepad", nullptr)) != nullptr; }) &&
               SetForegroundWindow(front) && PumpUntil([] { return GetForegroundWindow() == front; }));
   // Wine follows a move over another program by a report of nothing: each report gets its own 8 ms.
-  observe = [](const MSG& m) { fakeSystem.tick += m.message == WM_INPUT && m.hwnd == rawWindow ? 8 : 0; };
+  observe = [](const MSG& m) { fakeSystem.clockMicros += m.message == WM_INPUT && m.hwnd == rawWindow ? 8000 : 0; };
   EXPECT_EQ(Inject("move 5 -20"), 0);
   EXPECT_TRUE(PumpUntil([] { return steeringState.steering == STEERING_CENTER + 5 * 45.0f; }));
   PostMessageA(front, WM_CLOSE, 0, 0);
