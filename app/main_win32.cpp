@@ -47,6 +47,15 @@ static int FailStartup(HANDLE mutex, const char* text, const char* caption) {
   return 1;
 }
 
+// The loop is over and the hook gone: the last save may wait for a file that
+// another program holds for a moment.
+static void FinishSettingsSave() {
+  for (int i = 0; i < SETTINGS_RETRY_COUNT && SettingsReplacePending(); ++i) {
+    Sleep(SETTINGS_RETRY_INTERVAL_MS);
+    RunSettingsSave(GetTickCount());
+  }
+}
+
 static void EnsureDefaultProfile() {
   // Without a data folder there is nowhere to look, and nothing would be saved.
   if (profileFolderPath[0] == '\0') return;
@@ -57,6 +66,8 @@ static void EnsureDefaultProfile() {
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // No library, and no dependency of one, is ever taken from the working folder.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
   // 1. One copy only. A mutex that cannot be made at all leaves us unguarded.
   HANDLE mutex = CreateMutexA(nullptr, TRUE, TARVIX_MUTEX_NAME);
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -126,6 +137,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     }
 
     BuildMainPanel();
+    RunSettingsSave(now);
 
     if (now - lastOutputTick >= OUTPUT_TICK_INTERVAL_MS) {
       OutputTick();
@@ -139,6 +151,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   RemoveTrayIcon();
   VJoyRelease();  // a no-op after the tray's Exit
   SaveSettings();
+  FinishSettingsSave();
   ReleaseInstanceMutex(mutex);
   return 0;
 }
