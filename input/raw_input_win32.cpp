@@ -26,7 +26,7 @@ ScreenRect VirtualDesktopRect() {
   return {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
 }
 
-void RawInputHandleReport(HRAWINPUT handle, uint32_t now) {
+void RawInputHandleReport(HRAWINPUT handle) {
   UINT size = 0;
   if (GetRawInputData(handle, RID_INPUT, nullptr, &size, sizeof(RAWINPUTHEADER)) != 0) return;
   if (size == 0 || size >= RAW_INPUT_BUFFER_SIZE) return;
@@ -49,7 +49,8 @@ void RawInputHandleReport(HRAWINPUT handle, uint32_t now) {
   int32_t dy = lastY;
   if (flags & MOUSE_MOVE_ABSOLUTE) {
     const ScreenRect primary = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    MouseReportMotion(flags, reinterpret_cast<uintptr_t>(header.hDevice), lastX, lastY, now,
+    // A 500 ms pause needs no finer clock than the tick count.
+    MouseReportMotion(flags, reinterpret_cast<uintptr_t>(header.hDevice), lastX, lastY, GetTickCount(),
                       VirtualDesktopRect(), primary, &dx, &dy);
   }
   // Vertical motion goes on even when it is 0: a button-only report is how the
@@ -89,6 +90,6 @@ LRESULT CALLBACK RawInputWindowProc(HWND window, UINT message, WPARAM wParam, LP
   if (now - steeringState.lastRawInputTick < RAW_INPUT_GATE_MS) return 0;
   steeringState.lastRawInputTick = now;
 
-  RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam), now);
+  RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam));
   return DefWindowProcA(window, message, wParam, lParam);
 }
