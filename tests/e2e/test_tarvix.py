@@ -121,7 +121,7 @@ def documents_outside_the_code_page():
     """The manifest's UTF-8: a Documents folder named in CJK characters is found, written and read."""
     documents = os.path.join(os.environ["HOME"], "\u65e5\u672c docs")
     data, key = os.path.join(documents, "Tarvix"), HKCU + "Explorer\\User Shell Folders"
-    os.makedirs(documents)
+    shutil.rmtree(documents, ignore_errors=True), os.makedirs(documents)
     subprocess.run(["wine", "reg", "add", key, "/v", "Personal", "/t", "REG_SZ", "/d",
                     "Z:" + documents.replace("/", "\\"), "/f"], capture_output=True, timeout=60, check=True)
     try:
