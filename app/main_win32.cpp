@@ -55,6 +55,15 @@ static int FailStartup(HANDLE mutex, const char* text, const char* caption) {
   return 1;
 }
 
+// The loop is over and the hook gone: the last save may wait for a file that
+// another program holds for a moment.
+static void FinishSettingsSave() {
+  for (int i = 0; i < SETTINGS_RETRY_COUNT && SettingsReplacePending(); ++i) {
+    Sleep(SETTINGS_RETRY_INTERVAL_MS);
+    RunSettingsSave(static_cast<uint32_t>(SystemClockMicros() / 1000));
+  }
+}
+
 static void EnsureDefaultProfile() {
   // Without a data folder there is nowhere to look, and nothing would be saved.
   if (profileFolderPath[0] == '\0') return;
@@ -125,6 +134,8 @@ static void OptOutOfPowerThrottling() {
 static int MainWindowOnScreen() { return IsWindowVisible(mainWindow) && !IsIconic(mainWindow); }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // No library, and no dependency of one, is ever taken from the working folder.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
   // 1. One copy only. A mutex that cannot be made at all leaves us unguarded.
   HANDLE mutex = CreateMutexA(nullptr, TRUE, TARVIX_MUTEX_NAME);
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -211,6 +222,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
       GetClientRect(mainWindow, &client);
       BuildMainPanel(guiContext, client.right - client.left, client.bottom - client.top);
     }
+    RunSettingsSave(static_cast<uint32_t>(now / 1000));
     if (tickDue) OutputTick();
     if (drawFrame) nk_gdi_render(backgroundColor);
   }
@@ -219,6 +231,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   RemoveTrayIcon();
   VJoyRelease();  // a no-op after the tray's Exit
   SaveSettings();
+  FinishSettingsSave();
   ReleaseInstanceMutex(mutex);
   return 0;
 }

@@ -22,10 +22,16 @@ HICON trayIcon;
 HMENU trayMenu;
 
 static constexpr int APP_PATH_SIZE = 512;
+// A tray icon that could not be added is tried again every 2 s for 30 s.
+static constexpr UINT_PTR TRAY_RETRY_TIMER_ID = 1;
+static constexpr UINT TRAY_RETRY_INTERVAL_MS = 2000;
+static constexpr int TRAY_RETRY_COUNT = 15;
+static UINT taskbarCreatedMessage;
+static int trayRetriesLeft;
 static constexpr WORD STANDARD_APP_ICON_ID = 32512;
 
 static void ShowMainWindow(HWND window) {
-  ShowWindow(window, SW_SHOW);
+  ShowWindow(window, IsIconic(window) ? SW_RESTORE : SW_SHOW);
   SetForegroundWindow(window);
 }
 
@@ -57,8 +63,37 @@ static LRESULT DefaultRoute(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// Adds the icon, or starts the retries when the shell is not there (yet).
+static void PlaceTrayIcon(HWND window) {
+  if (Shell_NotifyIconA(NIM_ADD, &trayIconData)) return;
+  trayRetriesLeft = TRAY_RETRY_COUNT;
+  SetTimer(window, TRAY_RETRY_TIMER_ID, TRAY_RETRY_INTERVAL_MS, nullptr);
+}
+
+// The shell can add the icon and still report failure: a modify that passes
+// means it is there. Without an icon at the end, the window is the only way in.
+static void RetryTrayIcon(HWND window) {
+  if (Shell_NotifyIconA(NIM_MODIFY, &trayIconData) || Shell_NotifyIconA(NIM_ADD, &trayIconData) ||
+      --trayRetriesLeft <= 0) {
+    KillTimer(window, TRAY_RETRY_TIMER_ID);
+    if (trayRetriesLeft <= 0) ShowMainWindow(window);
+  }
+}
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // Explorer (re)started: its new taskbar knows no icons.
+  if (message == taskbarCreatedMessage && message != 0) {
+    if (trayIconData.hWnd) PlaceTrayIcon(window);
+    return 0;
+  }
   switch (message) {
+    case WM_TIMER:
+      if (wParam == TRAY_RETRY_TIMER_ID) {
+        RetryTrayIcon(window);
+        return 0;
+      }
+      return DefaultRoute(window, message, wParam, lParam);
+
     case WM_SETCURSOR:
       if (MouseLockHandleSetCursor()) return TRUE;
       return DefaultRoute(window, message, wParam, lParam);
@@ -190,7 +225,8 @@ void AddTrayIcon(HWND window) {
   trayIconData.uCallbackMessage = TRAY_CALLBACK_MESSAGE;
   trayIconData.hIcon = trayIcon;
   std::snprintf(trayIconData.szTip, sizeof trayIconData.szTip, "%s", TARVIX_TITLE);
-  Shell_NotifyIconA(NIM_ADD, &trayIconData);
+  taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+  PlaceTrayIcon(window);
 
   trayMenu = BuildTrayMenu();
 }
@@ -202,6 +238,7 @@ void RebuildTrayMenu() {
 }
 
 void RemoveTrayIcon() {
+  KillTimer(trayIconData.hWnd, TRAY_RETRY_TIMER_ID);
   Shell_NotifyIconA(NIM_DELETE, &trayIconData);
   if (trayIcon) DestroyIcon(trayIcon);
   if (trayMenu) DestroyMenu(trayMenu);

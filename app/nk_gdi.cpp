@@ -7,6 +7,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 
 struct GdiFont {
@@ -18,6 +19,7 @@ struct GdiFont {
 
 struct GdiBinding {
   HBITMAP backBuffer;
+  HWND window;   // the clipboard's owner while we use it
   HDC windowDC;
   HDC memoryDC;  // holds the back buffer; every primitive draws here
   HDC imageDC;   // scratch DC for selecting image bitmaps while they are blitted
@@ -92,17 +94,6 @@ GdiFont* nk_gdifont_create(const char* face, int height) {
 // taking byte counts would make a paste read past our buffer, and cut a copy
 // short, whenever the text is not plain ASCII.
 
-// Characters in a UTF-8 text of the given bytes, stepped as Nuklear steps.
-static int GdiUtf8Characters(const char* text, int bytes) {
-  int characters = 0;
-  for (int at = 0; at < bytes; ++characters) {
-    nk_rune rune;
-    const int step = nk_utf_decode(text + at, &rune, bytes - at);
-    at += step > 0 ? step : 1;
-  }
-  return characters;
-}
-
 // Bytes taken by the first characters of a UTF-8 text inside Nuklear's buffer.
 static int GdiUtf8Span(const char* text, int characters) {
   int bytes = 0;
@@ -114,13 +105,33 @@ static int GdiUtf8Span(const char* text, int characters) {
   return bytes;
 }
 
+// Pasted text obeys the field as typed text does: its filter, and no line
+// breaks in a single-line field (a pasted CR LF would otherwise reach a
+// settings line). Compacts text in place; returns the characters kept.
+static int GdiFilterPaste(const struct nk_text_edit* edit, char* text, int* bytes) {
+  int kept = 0, to = 0;
+  for (int at = 0; at < *bytes;) {
+    nk_rune rune;
+    int step = nk_utf_decode(text + at, &rune, *bytes - at);
+    if (step <= 0) step = 1, rune = NK_UTF_INVALID;
+    const int lineBreak = rune == '\r' || rune == '\n';
+    if (!(edit->single_line && lineBreak) && (!edit->filter || edit->filter(edit, rune))) {
+      std::memmove(text + to, text + at, static_cast<size_t>(step));
+      to += step, ++kept;
+    }
+    at += step;
+  }
+  *bytes = to;
+  return kept;
+}
+
 // Keeps the byte counts of a paste within int range whatever the clipboard holds.
 static const size_t GDI_PASTE_MAX_UNITS = INT_MAX / 4;
 
 static void GdiClipboardPaste(nk_handle user, struct nk_text_edit* edit) {
   (void)user;
   if (!IsClipboardFormatAvailable(CF_UNICODETEXT)) return;
-  if (!OpenClipboard(nullptr)) return;
+  if (!OpenClipboard(gdi.window)) return;
   HGLOBAL data = GetClipboardData(CF_UNICODETEXT);
   const SIZE_T bytes = data ? GlobalSize(data) : 0;
   if (bytes > 1) {
@@ -138,8 +149,10 @@ static void GdiClipboardPaste(nk_handle user, struct nk_text_edit* edit) {
         char* text = static_cast<char*>(malloc(static_cast<size_t>(length) + 1));
         if (text) {
           if (WideCharToMultiByte(CP_UTF8, 0, wide, wideCount, text, length, nullptr, nullptr) == length) {
-            text[length] = 0;
-            nk_textedit_paste(edit, text, GdiUtf8Characters(text, length));
+            int bytes = length;
+            const int characters = GdiFilterPaste(edit, text, &bytes);
+            text[bytes] = 0;
+            if (characters > 0) nk_textedit_paste(edit, text, characters);
           }
           free(text);
         }
@@ -154,7 +167,8 @@ static void GdiClipboardCopy(nk_handle user, const char* text, int characters) {
   (void)user;
   if (!text || characters <= 0) return;
   const int length = GdiUtf8Span(text, characters);
-  if (!OpenClipboard(nullptr)) return;
+  // With no owner, Windows lets EmptyClipboard pass and then refuses the data.
+  if (!OpenClipboard(gdi.window)) return;
   const int units = MultiByteToWideChar(CP_UTF8, 0, text, length, nullptr, 0);
   if (units > 0) {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (static_cast<SIZE_T>(units) + 1) * sizeof(WCHAR));
@@ -185,6 +199,7 @@ struct nk_context* nk_gdi_init(GdiFont* font, HDC windowDC, unsigned int width, 
 
   gdi.backBuffer = CreateCompatibleBitmap(windowDC, static_cast<int>(width), static_cast<int>(height));
   gdi.windowDC = windowDC;
+  gdi.window = WindowFromDC(windowDC);
   gdi.memoryDC = CreateCompatibleDC(windowDC);
   gdi.imageDC = CreateCompatibleDC(windowDC);
   gdi.width = width;
@@ -250,6 +265,21 @@ static int GdiKeyInput(WPARAM key, int down, int ctrl) {
   }
   nk_input_key(ctx, mapped, down);
   return 1;
+}
+
+// The window lost the mouse or the keyboard (Alt+Tab, another program took the
+// capture): the releases will never come, so they are given now, at the last
+// known pointer position. Otherwise a drag in progress would go on following
+// the pointer and saving.
+static void GdiReleaseAll() {
+  struct nk_context* ctx = &gdi.context;
+  const int x = static_cast<int>(ctx->input.mouse.pos.x), y = static_cast<int>(ctx->input.mouse.pos.y);
+  for (int button = 0; button < NK_BUTTON_MAX; ++button) {
+    if (ctx->input.mouse.buttons[button].down) nk_input_button(ctx, static_cast<enum nk_buttons>(button), x, y, 0);
+  }
+  for (int key = 0; key < NK_KEY_MAX; ++key) {
+    if (ctx->input.keyboard.keys[key].down) nk_input_key(ctx, static_cast<enum nk_keys>(key), 0);
+  }
 }
 
 static void GdiBlit(HDC target) {
@@ -326,6 +356,13 @@ int nk_gdi_handle_event(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
       nk_input_button(ctx, NK_BUTTON_MIDDLE, x, y, 0);
       ReleaseCapture();
       return 1;
+    case WM_CAPTURECHANGED:
+    case WM_KILLFOCUS:
+      GdiReleaseAll();
+      return 0;
+    case WM_ACTIVATEAPP:
+      if (!wParam) GdiReleaseAll();
+      return 0;
     case WM_MOUSEWHEEL: {
       const short notches = static_cast<short>(HIWORD(wParam));
       nk_input_scroll(ctx, nk_vec2(0.0f, static_cast<float>(notches) / 120.0f));

@@ -6,10 +6,12 @@
 #include "input/hotkey_text.h"
 
 HWND hotkeyWindow;
+int hotkeyLockState;
+int hotkeyRecenterState;
 
 namespace {
 
-void RegisterOneHotkey(int id, const char (&text)[32]) {
+int RegisterOneHotkey(int id, const char (&text)[32]) {
   // The text lives in a fixed buffer that a hand-edited file fills; never let
   // the parser read past it.
   char terminated[sizeof text];
@@ -19,9 +21,9 @@ void RegisterOneHotkey(int id, const char (&text)[32]) {
   uint32_t modifiers = 0;
   uint32_t key = 0;
   ParseHotkey(terminated, &modifiers, &key);
-  // A text that names no key leaves this hotkey off; the system's refusal of a
-  // taken combination is not reported either.
-  if (key != 0) RegisterHotKey(hotkeyWindow, id, modifiers, key);
+  // A text that names no key leaves this hotkey off.
+  if (key == 0 || RegisterHotKey(hotkeyWindow, id, modifiers, key)) return HOTKEY_REGISTERED;
+  return GetLastError() == ERROR_HOTKEY_ALREADY_REGISTERED ? HOTKEY_TAKEN : HOTKEY_REFUSED;
 }
 
 }  // namespace
@@ -30,6 +32,6 @@ void RegisterHotkeys() {
   // Unregister first, so a changed text never leaves the old combination live.
   UnregisterHotKey(hotkeyWindow, HOTKEY_ID_LOCK);
   UnregisterHotKey(hotkeyWindow, HOTKEY_ID_RECENTER);
-  RegisterOneHotkey(HOTKEY_ID_LOCK, tuningSettings.hotkeyLock);
-  RegisterOneHotkey(HOTKEY_ID_RECENTER, tuningSettings.hotkeyRecenter);
+  hotkeyLockState = RegisterOneHotkey(HOTKEY_ID_LOCK, tuningSettings.hotkeyLock);
+  hotkeyRecenterState = RegisterOneHotkey(HOTKEY_ID_RECENTER, tuningSettings.hotkeyRecenter);
 }

@@ -1,16 +1,45 @@
 #include "input/mouse_lock.h"
 
 #include "engine/tuning.h"
+#include "input/mouse_motion.h"
 
 namespace {
 
 // ShowCursor keeps a count; several calls each way make sure the cursor really
 // goes away even if something else showed it once more.
 constexpr int MOUSE_LOCK_CURSOR_CALLS = 10;
-// Beyond any screen: the system stops the cursor at the desktop's right edge.
-constexpr int MOUSE_LOCK_PARK_X = 9999;
+constexpr int MOUSE_LOCK_MAX_MONITORS = 16;
 
 HHOOK mouseHook;
+
+struct MonitorList {
+  ScreenRect rects[MOUSE_LOCK_MAX_MONITORS];
+  int count;
+};
+
+BOOL CALLBACK CollectMonitor(HMONITOR, HDC, LPRECT rect, LPARAM data) {
+  MonitorList* list = reinterpret_cast<MonitorList*>(data);
+  if (list->count < MOUSE_LOCK_MAX_MONITORS) {
+    list->rects[list->count++] = {rect->left, rect->top, rect->right, rect->bottom};
+  }
+  return TRUE;
+}
+
+// At the right edge of the game's own monitor: parked on another one, a click
+// could hand the focus to whatever lies there.
+void ParkCursor() {
+  MonitorList list = {};
+  EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&list));
+  RECT foreground;
+  HWND window = GetForegroundWindow();
+  ScreenRect windowRect = {};
+  const int haveWindow = window && GetWindowRect(window, &foreground);
+  if (haveWindow) windowRect = {foreground.left, foreground.top, foreground.right, foreground.bottom};
+  int32_t x, y;
+  if (MouseLockParkPoint(list.rects, list.count, haveWindow ? &windowRect : nullptr, &x, &y)) {
+    SetCursorPos(x, y);
+  }
+}
 
 void MouseLockShowCursor(BOOL show) {
   for (int i = 0; i < MOUSE_LOCK_CURSOR_CALLS; ++i) ShowCursor(show);
@@ -24,7 +53,7 @@ void ToggleMouseLock() {
     // A failed hook still hides and parks the cursor; moves then pass.
     mouseHook = SetWindowsHookExA(WH_MOUSE_LL, MouseLockHookProc, GetModuleHandleA(nullptr), 0);
     MouseLockShowCursor(FALSE);
-    SetCursorPos(MOUSE_LOCK_PARK_X, GetSystemMetrics(SM_CYSCREEN) / 2);
+    ParkCursor();
   } else {
     if (mouseHook) {
       UnhookWindowsHookEx(mouseHook);

@@ -8,6 +8,7 @@
 #include "engine/steering.h"
 #include "engine/system_seam.h"
 #include "engine/tuning.h"
+#include "input/mouse_motion.h"
 
 namespace {
 
@@ -21,6 +22,11 @@ alignas(RAWINPUT) unsigned char rawInputBuffer[RAW_INPUT_BUFFER_SIZE];
 constexpr UINT RAW_INPUT_MOUSE_MIN_SIZE =
     offsetof(RAWINPUT, data.mouse.lLastY) + sizeof(LONG);
 
+ScreenRect VirtualDesktopRect() {
+  const int32_t left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  return {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
 void RawInputHandleReport(HRAWINPUT handle) {
   UINT size = 0;
   if (GetRawInputData(handle, RID_INPUT, nullptr, &size, sizeof(RAWINPUTHEADER)) != 0) return;
@@ -33,12 +39,23 @@ void RawInputHandleReport(HRAWINPUT handle) {
   std::memcpy(&header, rawInputBuffer, sizeof header);
   if (header.dwType != RIM_TYPEMOUSE) return;
 
-  LONG dx;
-  LONG dy;
-  std::memcpy(&dx, rawInputBuffer + offsetof(RAWINPUT, data.mouse.lLastX), sizeof dx);
-  std::memcpy(&dy, rawInputBuffer + offsetof(RAWINPUT, data.mouse.lLastY), sizeof dy);
-  // Every report counts as relative motion, flags unread. Vertical motion goes on
-  // even when it is 0: a button-only report is how the right-click pedals drop.
+  LONG lastX;
+  LONG lastY;
+  USHORT flags;
+  std::memcpy(&lastX, rawInputBuffer + offsetof(RAWINPUT, data.mouse.lLastX), sizeof lastX);
+  std::memcpy(&lastY, rawInputBuffer + offsetof(RAWINPUT, data.mouse.lLastY), sizeof lastY);
+  std::memcpy(&flags, rawInputBuffer + offsetof(RAWINPUT, data.mouse.usFlags), sizeof flags);
+  // Absolute reports carry positions: only their differences are motion.
+  int32_t dx = lastX;
+  int32_t dy = lastY;
+  if (flags & MOUSE_MOVE_ABSOLUTE) {
+    const ScreenRect primary = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    MouseReportMotion(flags, reinterpret_cast<uintptr_t>(header.hDevice), lastX, lastY,
+                      static_cast<uint32_t>(SystemClockMicros() / 1000),
+                      VirtualDesktopRect(), primary, &dx, &dy);
+  }
+  // Vertical motion goes on even when it is 0: a button-only report is how the
+  // right-click pedals drop.
   if (dx != 0) ApplySteeringDelta(dx);
   ApplyPedalDelta(dy);
 }

@@ -5,7 +5,10 @@
 #include <cstdio>
 
 // Puts the file at fromPath in place of toPath in one step: afterwards toPath
-// is either its old content or the new one, never a mix. 1 on success.
+// is either its old content or the new one, never a mix. 1 on success,
+// FILE_REPLACE_BUSY when another program holds toPath for the moment (a virus
+// scanner, a synchronising client) so that a later try may pass, 0 otherwise.
+constexpr int FILE_REPLACE_BUSY = -1;
 int ReplaceFileInOneStep(const char* fromPath, const char* toPath);
 
 // Pushes what was written to an open stream (already fflush'ed) to the disk.

@@ -10,7 +10,9 @@ int ReplaceFileInOneStep(const char* fromPath, const char* toPath) {
   DWORD attributes = GetFileAttributesA(toPath);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return 0;
   // Write-through: the call returns only once the rename is on the disk.
-  return MoveFileExA(fromPath, toPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 1 : 0;
+  if (MoveFileExA(fromPath, toPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 1;
+  const DWORD error = GetLastError();
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? FILE_REPLACE_BUSY : 0;
 }
 
 int FlushFileToDisk(FILE* file) { return _commit(_fileno(file)) == 0 ? 1 : 0; }

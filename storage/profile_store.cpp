@@ -41,11 +41,51 @@ int IsDeviceName(const char* name) {
     char a = LowerAscii(name[0]), b = LowerAscii(name[1]), c = LowerAscii(name[2]);
     int port = (a == 'c' && b == 'o' && c == 'm') || (a == 'l' && b == 'p' && c == 't');
     unsigned char digit = static_cast<unsigned char>(name[3]);
-    // 0xB9, 0xB2, 0xB3: superscript 1, 2, 3 in the Windows ANSI code page.
-    int number = (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
-    if (port && number) return 1;
+    if (port && digit >= '1' && digit <= '9') return 1;
+  }
+  if (length == 5) {
+    char a = LowerAscii(name[0]), b = LowerAscii(name[1]), c = LowerAscii(name[2]);
+    int port = (a == 'c' && b == 'o' && c == 'm') || (a == 'l' && b == 'p' && c == 't');
+    unsigned char lead = static_cast<unsigned char>(name[3]);
+    unsigned char digit = static_cast<unsigned char>(name[4]);
+    // Superscript 1, 2 and 3 in UTF-8: C2 B9, C2 B2, C2 B3.
+    if (port && lead == 0xC2 && (digit == 0xB9 || digit == 0xB2 || digit == 0xB3)) return 1;
   }
   return 0;
+}
+
+// Well-formed UTF-8 only: no stray continuation bytes, overlong forms,
+// surrogates or code points past U+10FFFF. The file system would turn the
+// rest into other names.
+int IsValidUtf8(const unsigned char* text, size_t length) {
+  for (size_t i = 0; i < length;) {
+    unsigned char c = text[i];
+    size_t extra;
+    unsigned int low = 0x80, high = 0xBF;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+      extra = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      extra = 2;
+      if (c == 0xE0) low = 0xA0;
+      if (c == 0xED) high = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      extra = 3;
+      if (c == 0xF0) low = 0x90;
+      if (c == 0xF4) high = 0x8F;
+    } else {
+      return 0;
+    }
+    if (length - i <= extra) return 0;
+    for (size_t k = 1; k <= extra; ++k) {
+      unsigned int next = text[i + k];
+      if (next < (k == 1 ? low : 0x80u) || next > (k == 1 ? high : 0xBFu)) return 0;
+    }
+    i += extra + 1;
+  }
+  return 1;
 }
 
 // "<profile folder>\<name>.txt"; 0 when refused or when it does not fit.
@@ -81,6 +121,7 @@ int IsValidProfileName(const char* name) {
     unsigned char c = static_cast<unsigned char>(name[i]);
     if (c < 32 || std::strchr("<>:\"/\\|?*", c)) return 0;
   }
+  if (!IsValidUtf8(reinterpret_cast<const unsigned char*>(name), length)) return 0;
   return IsDeviceName(name) ? 0 : 1;
 }
 

@@ -10,8 +10,8 @@ constexpr int PROFILE_NAME_SIZE = 128;
 extern char profileNames[PROFILE_LIST_SIZE][PROFILE_NAME_SIZE];
 extern int32_t profileCount;
 
-// Names that would leave the profile folder or that Windows refuses as file
-// names are rejected by save, load and delete, which then do nothing.
+// Names that would leave the profile folder, that Windows refuses as file
+// names, or that are not well-formed UTF-8 are rejected by save, load and delete, which then do nothing.
 int IsValidProfileName(const char* name);
 
 void SaveProfile(const char* name);

@@ -106,10 +106,9 @@ void SetDataFolder(const char* dataFolder) {
 
 // ---- Safe whole-file writes ------------------------------------------------
 
-int WriteFileReplacing(const char* path, void (*writer)(FILE* file)) {
-  char tempPath[STORAGE_PATH_SIZE];
+int WriteTempFile(const char* path, void (*writer)(FILE* file), char* tempPath) {
   if (!path || !path[0]) return 0;
-  int length = std::snprintf(tempPath, sizeof tempPath, "%s.tmp", path);
+  int length = std::snprintf(tempPath, STORAGE_PATH_SIZE, "%s.tmp", path);
   if (length < 0 || length >= STORAGE_PATH_SIZE) return 0;
 
   FILE* file = std::fopen(tempPath, "wb");
@@ -117,7 +116,14 @@ int WriteFileReplacing(const char* path, void (*writer)(FILE* file)) {
   writer(file);
   int ok = std::fflush(file) == 0 && !std::ferror(file) && FlushFileToDisk(file);
   if (std::fclose(file) != 0) ok = 0;
-  if (ok && ReplaceFileInOneStep(tempPath, path)) return 1;
+  if (!ok) DeleteOneFile(tempPath);
+  return ok;
+}
+
+int WriteFileReplacing(const char* path, void (*writer)(FILE* file)) {
+  char tempPath[STORAGE_PATH_SIZE];
+  if (!WriteTempFile(path, writer, tempPath)) return 0;
+  if (ReplaceFileInOneStep(tempPath, path) == 1) return 1;
   DeleteOneFile(tempPath);
   return 0;
 }
@@ -234,10 +240,6 @@ void ReadSettingsStream(FILE* file) {
   steeringState.profileModified = 0;
 }
 
-void SaveSettings() {
-  if (!settingsFilePath[0]) return;
-  WriteFileReplacing(settingsFilePath, WriteSettingsStream);
-}
 
 void LoadSettings() {
   if (!settingsFilePath[0]) return;

@@ -29,8 +29,31 @@ void CreateDataFolders();
 // nothing (CreateDataFolders does that).
 void SetDataFolder(const char* dataFolder);
 
+// Writes the settings file now (temporary file, flush, replace). A replace
+// that meets the file held by another program is retried by RunSettingsSave.
 void SaveSettings();
 void LoadSettings();
+
+// Saving while values keep changing (a slider drag) ----------------------
+
+constexpr uint32_t SETTINGS_SAVE_INTERVAL_MS = 250;
+constexpr uint32_t SETTINGS_RETRY_INTERVAL_MS = 20;
+constexpr int SETTINGS_RETRY_COUNT = 5;
+constexpr int SETTINGS_ERROR_SIZE = 96;
+
+// A value changed and may change again in the next frame: RunSettingsSave
+// writes it, at most once per SETTINGS_SAVE_INTERVAL_MS.
+void RequestSettingsSave();
+// Once per pass of the main loop with the loop's millisecond clock (compared
+// as unsigned differences). Writes a requested save when it is due, and tries
+// a held-up replace again every SETTINGS_RETRY_INTERVAL_MS, up to
+// SETTINGS_RETRY_COUNT times. Never waits.
+void RunSettingsSave(uint32_t nowMs);
+// 1 while a written file still waits for its replace.
+int SettingsReplacePending();
+// "Settings not saved: ..." after a save that failed for good, for the status
+// line; empty once a save succeeds.
+extern char settingsSaveError[SETTINGS_ERROR_SIZE];
 
 // The file formats on open streams (binary mode; lines end in CR LF on write,
 // CR LF or LF on read). Portable, so the host tests and the fuzzer reach them.
@@ -42,6 +65,9 @@ void ReadSettingsStream(FILE* file);  // sets profileModified to 0 at the end
 // point leaves the previous file whole. 1 on success; on failure the temporary
 // file is gone again.
 int WriteFileReplacing(const char* path, void (*writer)(FILE* file));
+// The first half of it: path's "<path>.tmp" written and flushed, its name in
+// tempPath (STORAGE_PATH_SIZE bytes). 1 on success; on failure it is gone.
+int WriteTempFile(const char* path, void (*writer)(FILE* file), char* tempPath);
 
 // Shared by the settings and profile readers ------------------------------
 

@@ -22,6 +22,8 @@ char appliedHotkeyLock[PANEL_HOTKEY_SIZE];
 char appliedHotkeyRecenter[PANEL_HOTKEY_SIZE];
 
 static constexpr int PANEL_LINE_SIZE = 256;
+static const char* const LOCK_KEY_NOTES[3] = {"", " (hotkey taken)", " (hotkey not available)"};
+static const char* const RESET_KEY_NOTES[3] = {"", " | Reset key taken", " | Reset key not available"};
 static const char DEFAULT_PROFILE_NAME[] = "Default";
 
 // ---- Colours: light and dark pairs, picked by darkTheme at each use ----
@@ -126,6 +128,11 @@ static void BuildTabBar(nk_context* ctx) {
   ctx->style.button = saved;
 }
 
+// The status line's words for a refused hotkey: none, taken, not available.
+static const char* HotkeyStateNote(int state, const char* const (&notes)[3]) {
+  return notes[state == HOTKEY_TAKEN ? 1 : state == HOTKEY_REFUSED ? 2 : 0];
+}
+
 static nk_size SteeringBarValue(float steering) {
   float fill = (steering - STEERING_CENTER) / STEERING_CENTER * 50.0f + 50.0f;
   // Keeps the conversion defined for any wheel value (NaN included).
@@ -150,8 +157,7 @@ static void BuildControlsTab(nk_context* ctx, char* line) {
   int32_t window = static_cast<int32_t>(smoothing);
   if (window != tuningSettings.smoothing) {
     SetSmoothingWindow(window);
-    // The slider saved before the window changed; the file must hold the new one.
-    SaveSettings();
+    RequestSettingsSave();
   }
   Spacer(ctx, 8);
   TuningSlider(ctx, "Force Feedback",
@@ -181,9 +187,17 @@ static void BuildControlsTab(nk_context* ctx, char* line) {
                 static_cast<double>(brakePercent),
                 virtualJoystickLink.vjoyAcquired ? "Connected" : "Disconnected");
   nk_label(ctx, line, NK_TEXT_LEFT);
-  std::snprintf(line, PANEL_LINE_SIZE, "Mouse Lock: %s | Right-Click Mode: %s",
+  // No room for another row: a failed save, then a refused hotkey, take their
+  // place in this line.
+  if (settingsSaveError[0]) {
+    nk_label_colored(ctx, settingsSaveError, NK_TEXT_LEFT, Themed(UNSAVED_TEXT));
+    return;
+  }
+  std::snprintf(line, PANEL_LINE_SIZE, "Mouse Lock: %s%s | Right-Click Mode: %s%s",
                 steeringState.mouseLocked ? "Active" : "Inactive",
-                tuningSettings.accelBrakeMode ? "Enabled" : "Disabled");
+                HotkeyStateNote(hotkeyLockState, LOCK_KEY_NOTES),
+                tuningSettings.accelBrakeMode ? "Enabled" : "Disabled",
+                HotkeyStateNote(hotkeyRecenterState, RESET_KEY_NOTES));
   nk_label(ctx, line, NK_TEXT_LEFT);
 }
 
@@ -270,10 +284,17 @@ static int OptionButton(nk_context* ctx, int32_t on, const char* enabled, const 
 }
 
 static void HotkeyGroup(nk_context* ctx, const char* id, const char* caption, char* text,
-                        char* applied) {
+                        char* applied, int state) {
   if (!nk_group_begin(ctx, id, NK_WINDOW_NO_SCROLLBAR)) return;
   nk_layout_row_dynamic(ctx, 16, 1);
-  nk_label(ctx, caption, NK_TEXT_LEFT);
+  // A refused combination does nothing when pressed; the label says so instead.
+  if (state == HOTKEY_TAKEN) {
+    nk_label_colored(ctx, "Taken by another program", NK_TEXT_LEFT, Themed(UNSAVED_TEXT));
+  } else if (state == HOTKEY_REFUSED) {
+    nk_label_colored(ctx, "Not available", NK_TEXT_LEFT, Themed(UNSAVED_TEXT));
+  } else {
+    nk_label(ctx, caption, NK_TEXT_LEFT);
+  }
   nk_layout_row_dynamic(ctx, 36, 1);
   // The text is edited in place; the hotkeys follow only when the field is left.
   nk_flags flags =
@@ -333,8 +354,10 @@ static void BuildSettingsTab(nk_context* ctx) {
   nk_layout_row_dynamic(ctx, 20, 1);
   nk_label(ctx, "Hotkeys", NK_TEXT_LEFT);
   nk_layout_row_dynamic(ctx, 60, 2);
-  HotkeyGroup(ctx, "lock_hotkey", "Toggle Mouse Lock:", t.hotkeyLock, appliedHotkeyLock);
-  HotkeyGroup(ctx, "center_hotkey", "Reset Steering:", t.hotkeyRecenter, appliedHotkeyRecenter);
+  HotkeyGroup(ctx, "lock_hotkey", "Toggle Mouse Lock:", t.hotkeyLock, appliedHotkeyLock,
+              hotkeyLockState);
+  HotkeyGroup(ctx, "center_hotkey", "Reset Steering:", t.hotkeyRecenter, appliedHotkeyRecenter,
+              hotkeyRecenterState);
 
   nk_layout_row_dynamic(ctx, 12, 1);
   nk_label(ctx, "Format: F4, ^A (Ctrl+A), !B (Alt+B)", NK_TEXT_LEFT);

@@ -88,8 +88,10 @@ void TuningSlider(struct nk_context* ctx, const char* label, const char* tooltip
   nk_stroke_rect(canvas, nk_rect(kx, ky, SLIDER_KNOB_WIDTH, SLIDER_KNOB_HEIGHT), 0, SLIDER_KNOB_OUTLINE, accent);
 
   // Not (old == new): a NaN on either side counts as a change.
+  // A drag changes the value in frame after frame: the loop saves it, at most
+  // every 250 ms, not this frame.
   if (!(*value == old)) {
     steeringState.profileModified = 1;
-    SaveSettings();
+    RequestSettingsSave();
   }
 }

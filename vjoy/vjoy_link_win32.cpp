@@ -29,7 +29,14 @@ static HMODULE LoadVJoyLibrary() {
   for (const char* candidate : VJOY_LIBRARY_PATHS) {
     char path[512];
     std::snprintf(path, sizeof path, "%s", candidate);
-    HMODULE library = LoadLibraryA(path);
+    // Never the working folder or PATH: a vJoyInterface.dll planted where the
+    // program was started from would run inside it. The bare name is looked for
+    // beside the exe, in System32 and in folders added with AddDllDirectory; a
+    // full path's own dependencies come from its folder and System32.
+    const DWORD search = candidate == VJOY_LIBRARY_PATHS[0]
+                             ? LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
+                             : LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+    HMODULE library = LoadLibraryExA(path, nullptr, search);
     if (library) return library;
   }
   return nullptr;

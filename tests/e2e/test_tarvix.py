@@ -42,12 +42,21 @@ def first_start_and_single_instance():
     ended(second, 0, "the \"Already Running\" box")
     assert read(second.log) is None and len(windows(TITLE, False)) == 1, "a second copy ran"
     wait_ticks(run, len(wheel(run)) + 5)
+
+    # A restarted shell has lost the icon; its "TaskbarCreated" brings back exactly one.
+    tray = lambda: xdo("search", "--onlyvisible", "--name", "Wine System Tray", "getwindowgeometry").split()
+    one = wait(tray, "the tray icon") or tray()
+    assert helper("untray", "TXMainWnd") == 0
+    wait(lambda: not tray(), "the icon to go")
+    post("TXMainWnd", "TaskbarCreated", 0)
+    wait(lambda: tray() == one, lambda: "one icon again: %s, was %s" % (tray(), one))
     exit_from_tray(run, fill("settings.txt"))
 
 
 def missing_vjoy_ends_the_start():
+    """None beside the exe; the one in the folder it is started from must not be loaded."""
     seed({})
-    run = start(vjoy=False)
+    run = start(vjoy=False, planted=True)
     answer_box("Fatal Error")
     ended(run, 1, "the \"Fatal Error\" box")
     assert data_files() == [], "files written without vJoy: %s" % data_files()
@@ -108,5 +117,26 @@ def steering_hotkeys_and_theme():
     exit_from_tray(run, tuned)
 
 
+def documents_outside_the_code_page():
+    """The manifest's UTF-8: a Documents folder named in CJK characters is found, written and read."""
+    documents = os.path.join(os.environ["HOME"], "\u65e5\u672c docs")
+    data, key = os.path.join(documents, "Tarvix"), HKCU + "Explorer\\User Shell Folders"
+    shutil.rmtree(documents, ignore_errors=True), os.makedirs(documents)
+    subprocess.run(["wine", "reg", "add", key, "/v", "Personal", "/t", "REG_SZ", "/d",
+                    "Z:" + documents.replace("/", "\\"), "/f"], capture_output=True, timeout=60, check=True)
+    try:
+        for sensitivity in ("45.0", "33.0"):  # the second start reads the file there, and Default follows it
+            run = start("cjk")
+            wait(lambda: read(os.path.join(data, "Profiles", "Default.txt")) == fill("Default.txt", sensitivity=sensitivity),
+                 "Default.txt with sensitivity %s" % sensitivity)
+            assert read(os.path.join(data, "settings.txt")) == fill("settings.txt", sensitivity=sensitivity)
+            post("TXMainWnd", WM_COMMAND, TRAY_EXIT), ended(run, 0, "the tray's Exit")
+            os.remove(os.path.join(data, "Profiles", "Default.txt"))
+            open(os.path.join(data, "settings.txt"), "wb").write(fill("settings.txt", sensitivity="33.0"))
+    finally:
+        subprocess.run(["wine", "reg", "delete", key, "/v", "Personal", "/f"], capture_output=True, timeout=60)
+
+
 if __name__ == "__main__":
-    main(first_start_and_single_instance, missing_vjoy_ends_the_start, steering_hotkeys_and_theme)
+    main(first_start_and_single_instance, missing_vjoy_ends_the_start, steering_hotkeys_and_theme,
+         documents_outside_the_code_page)

@@ -8,6 +8,7 @@
 #include "engine/pedals.h"
 #include "engine/steering.h"
 #include "engine/tuning.h"
+#include "input/mouse_motion.h"
 #include "tests/support/system_fake.h"
 #include "tests/support/vjoy_fake_host.h"
 #include "vjoy/vjoy_link.h"
@@ -123,6 +124,51 @@ TEST(OutputTick, CentresThenSendsAxesAndButtons) {
   steeringState.steering = 16380;
   OutputTick();
   EXPECT_EQ(steeringState.steering, 16384);
+}
+
+// Reports in order; absolute ones hold positions 0..65535 over the primary screen or the two-screen desktop.
+TEST(MouseReports, AbsolutePositionsBecomeMotionInPixels) {
+  struct Row { uint16_t flags; uintptr_t device; int32_t x, y; uint32_t ms; int32_t dx, dy; };
+  const Row rows[] = {
+      {0, 1, 5, -3, 0, 5, -3},                                   // relative: as reported
+      {1, 1, 65535, 65535, 0, 0, 0},                             // the first sample: no motion
+      {1, 1, 32768, 0, 10, 960 - 1919, -1079},                   // not 32768 counts of motion
+      {3, 1, 32768, 32768, 20, 0 - 960, 540},                    // the desktop runs from x -1920
+      {3, 1, 65535, 32768, 30, 1919, 0},
+      {1, 2, 0, 0, 40, 0, 0},                                    // another device starts afresh
+      {0, 2, 7, 7, 45, 7, 7},                                    // relative in between: no effect
+      {1, 2, 6554, 65535, 540, 192, 1079},                       // 500 ms later: still motion
+      {1, 2, 0, 0, 1041, 0, 0},                                  // after more than 500 ms: afresh
+      {1, 1, 0, 0, 1050, 0, 0},                                  // back to device 1: afresh
+      {1, 1, 0, 0, 0xFFFFFFF0u, 0, 0}, {1, 1, 35, 61, 10, 1, 1},  // across the tick's wrap
+  };
+  const ScreenRect desktop = {-1920, 0, 1920, 1080}, primary = {0, 0, 1920, 1080};
+  absoluteMouseTrack = {};
+  for (const Row& r : rows) {
+    int32_t dx = -99, dy = -99;
+    MouseReportMotion(r.flags, r.device, r.x, r.y, r.ms, desktop, primary, &dx, &dy);
+    EXPECT_EQ(std::make_pair(dx, dy), std::make_pair(r.dx, r.dy)) << r.ms;
+  }
+}
+
+TEST(MouseLock, ParksAtTheRightEdgeOfTheForegroundWindowsMonitor) {
+  const ScreenRect a = {0, 0, 1920, 1080}, b = {1920, -200, 4480, 1240}, c = {-1280, 100, 0, 1124};
+  struct Row { std::vector<ScreenRect> monitors; ScreenRect window; bool none; int32_t x, y; };
+  const Row rows[] = {
+      {{a}, {100, 100, 800, 600}, false, 1919, 540}, {{a}, {}, true, 1919, 540},  // one monitor: as ever
+      {{a, b}, {2000, 0, 2500, 400}, false, 4479, 520}, {{b, a}, {1000, 0, 2200, 500}, false, 1919, 540},
+      {{a, b}, {1800, 0, 3000, 500}, false, 4479, 520},  // mostly on b
+      {{b, a, c}, {}, true, 1919, 540},                   // no window: the primary, at (0, 0)
+      {{a, c}, {-900, 200, -100, 700}, false, -1, 612}, {{a, b, c}, {-5000, 300, -4000, 400}, false, -1, 612},  // nearest
+      {{a, b}, {5000, 0, 5100, 100}, false, 4479, 520},
+  };
+  for (const Row& r : rows) {
+    int32_t x = 0, y = 0;
+    EXPECT_EQ(MouseLockParkPoint(r.monitors.data(), int(r.monitors.size()), r.none ? nullptr : &r.window, &x, &y), 1);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(r.x, r.y)) << r.window.left;
+  }
+  int32_t x = 0, y = 0;
+  EXPECT_EQ(MouseLockParkPoint(nullptr, 0, nullptr, &x, &y), 0);
 }
 
 }  // namespace

@@ -75,11 +75,13 @@ TEST(Readers, LineRulesAndRoundTrips) {
 TEST(ProfileNames, RefusedAcceptedAndListed) {
   const std::string refused[] = {"", ".", "..", "a/b", "../settings", "a\\b", "C:x", "tab\there", "\x1f", "<", ">", "\"",
                                  "|", "?", "a*b", "CON", "con", "Con.txt", "CON.", "con  .txt", "PRN", "aux", "NUL",
-                                 "nul.tar.gz", "COM1", "com9", "lpt9.txt", "COM\xb9", "LPT\xb2", "CONIN$", "conout$",
-                                 std::string(128, 'n')};
+                                 "nul.tar.gz", "COM1", "com9", "lpt9.txt", "COM\xc2\xb9", "lpt\xc2\xb3.x", "CONIN$", "conout$",
+                                 std::string(128, 'n'), "caf\xe9", "\xc3", "\xc0\xaf", "\xe0\x9f\xbf", "\xed\xa0\x80",
+                                 "\xf4\x90\x80\x80", "\x80" "a", "\xf0\x9f\x98"};
   for (const std::string& name : refused) EXPECT_EQ(IsValidProfileName(name.c_str()), 0) << name;
   const std::string accepted[] = {"Default", "My Car", "a.b", ".hidden", "...", "x.", " x", "COM10", "COM0", "LPT",
-                                  "CONSOLE", "NULL", "aux1", "caf\xe9", "100%", "[1]", std::string(127, 'n')};
+                                  "CONSOLE", "NULL", "aux1", "Caf\xc3\xa9", "\xe6\x97\xa5\xe6\x9c\xac", "\xf0\x9f\x98\x80",
+                                  "COM\xc2\xb4", "\xed\x9f\xbf", "100%", "[1]", std::string(127, 'n')};
   for (const std::string& name : accepted) EXPECT_EQ(IsValidProfileName(name.c_str()), 1) << name;
 
   // Listed file names: "*.txt" in any case, the extension cut, up to 127 characters and 32 entries.
@@ -153,6 +155,28 @@ TEST(Store, SaveLoadDeleteAndFailedWrites) {
     EXPECT_EQ(Bytes(path).substr(0, 18), "sensitivity=99.0\r\n") << c;
   }
   fs::remove_all(data.parent_path());
+}
+
+// A value changing in pass after pass (a slider drag) is written at most every 250 ms, and once more after it stops.
+TEST(Store, ChangesKeptComingAreSavedAtMostEveryQuarterSecond) {
+  char pattern[] = "/tmp/tarvix-host-XXXXXX";
+  const std::string folder = mkdtemp(pattern), file = folder + "/settings.txt";
+  SetDataFolder(folder.c_str());
+  ResetToDefaults();
+  const struct { uint32_t ms; float set; float saved; } passes[] = {  // set 0: no change in that pass
+      {1000, 10, 10}, {1100, 11, 10}, {1249, 12, 10}, {1250, 13, 13}, {1300, 0, 13}, {1400, 14, 13},
+      {1499, 0, 13}, {1500, 0, 14}, {2000, 0, 14}, {2010, 15, 15}, {2100, 16, 15}, {2259, 0, 15}, {2260, 0, 16},
+      {0xFFFFFF00u, 17, 17}, {0x40, 18, 18}, {0x41, 19, 18}};  // across the clock's wrap
+  for (const auto& p : passes) {
+    if (p.set) tuningSettings.sensitivity = p.set, RequestSettingsSave();
+    RunSettingsSave(p.ms);
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "sensitivity=" + std::to_string(int(p.saved)) + ".0\r") << p.ms;
+  }
+  EXPECT_EQ(settingsSaveError, std::string());
+  fs::remove_all(folder);
 }
 
 }  // namespace

@@ -42,6 +42,8 @@ void RunFrame(const std::function<void()>& input = [] {}, void (*build)() = Main
   input();
   nk_input_end(guiContext);
   build();
+  static uint32_t clock = 0;
+  RunSettingsSave(clock += SETTINGS_SAVE_INTERVAL_MS);  // the loop's save, due in every pass here
   drawn.clear();
   const nk_command* c;
   nk_foreach(c, guiContext) {
@@ -86,6 +88,13 @@ void Key(WPARAM vk, bool ctrl = false) {
 std::string Read(std::string p) { return (std::ostringstream() << std::ifstream(p, std::ios::binary).rdbuf()).str(); }
 bool Holds(const std::string& path, const std::string& line) { return Read(path).find(line) != std::string::npos; }
 std::string ProfilePath(const std::string& name) { return std::string(profileFolderPath) + "\\" + name + ".txt"; }
+void Clip(const std::wstring& text) {
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+  std::memcpy(GlobalLock(block), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+  GlobalUnlock(block);
+  ASSERT_TRUE(OpenClipboard(mainWindow) && EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, block));
+  CloseClipboard();
+}
 void SetField(const std::string& text) { snprintf(profileNameInput, sizeof profileNameInput, "%s", text.c_str()); }
 
 class Gui : public ::testing::Test {
@@ -187,11 +196,7 @@ TEST_F(Gui, PasteIntoTheNameFieldStaysInsideItAndStopsAtTheFirstZero) {
       {std::wstring(L"ab\0cd", 5), "ab"}};
   Tab(1);
   for (const auto& c : cases) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (c.clip.size() + 1) * sizeof(wchar_t));
-    std::memcpy(GlobalLock(block), c.clip.c_str(), (c.clip.size() + 1) * sizeof(wchar_t));
-    GlobalUnlock(block);
-    ASSERT_TRUE(OpenClipboard(nullptr) && EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, block));
-    CloseClipboard();
+    Clip(c.clip);
     std::strncpy(profileNameInput, "M", sizeof profileNameInput);  // zeros after one letter the paste replaces
     RunFrame();
     Click("M");
@@ -199,6 +204,51 @@ TEST_F(Gui, PasteIntoTheNameFieldStaysInsideItAndStopsAtTheFirstZero) {
     Click(AWAY);
     EXPECT_EQ(std::string(profileNameInput, sizeof profileNameInput), c.field + std::string(128 - c.field.size(), 0))
         << c.field;
+  }
+}
+
+// A pasted line break would forge a line of the settings file; a copy must reach the clipboard (it has an owner).
+TEST_F(Gui, PasteKeepsToTheFieldsRulesAndCopyRoundTrips) {
+  Tab(2);
+  Clip(L"x\r\nprofile=Evil");
+  Click("F4");
+  for (WPARAM key : {'A', 'V'}) Key(key, true);
+  Click(AWAY);
+  const std::string file = Read(settingsFilePath);
+  EXPECT_EQ(file.find("\nprofile=Evil"), std::string::npos) << file;
+  EXPECT_EQ(file.find("hotkeyLock="), file.rfind("hotkeyLock=")) << file;
+
+  Tab(1);
+  SetField("Caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC"), RunFrame();
+  Click("Caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC");
+  Key('A', true), Key('C', true), Key(VK_BACK), Key('V', true);
+  Click(AWAY);
+  EXPECT_STREQ(profileNameInput, "Caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC");
+}
+
+// Alt+Tab or a lost capture in the middle of a drag: the button's release never comes as a message.
+TEST_F(Gui, ADragCutShortByLostFocusStopsTheSlider) {
+  for (auto [message, wParam] : {std::pair<UINT, WPARAM>{WM_KILLFOCUS, 0}, {WM_CAPTURECHANGED, 0}, {WM_ACTIVATEAPP, FALSE}}) {
+    ResetToDefaults();
+    RunFrame();
+    const POINT p = Knob("Non-Linearity: 1.5");
+    RunFrame([&] { Send(WM_MOUSEMOVE, 0, p); Send(WM_LBUTTONDOWN, MK_LBUTTON, p); });
+    RunFrame([&] { Send(WM_MOUSEMOVE, MK_LBUTTON, {p.x + 36, p.y}); });
+    RunFrame([&] { SendMessageA(mainWindow, message, wParam, 0); });
+    RunFrame([&] { Send(WM_MOUSEMOVE, MK_LBUTTON, {p.x + 200, p.y}); });
+    EXPECT_NEAR(tuningSettings.responseCurve, 1.6f, 1e-4f) << message;
+    RunFrame([&] { Send(WM_LBUTTONUP, 0, {p.x + 200, p.y}); });
+  }
+}
+
+// Another program holds F4: the hotkey's label and the Controls tab's status line say so.
+TEST_F(Gui, ARefusedHotkeyIsShown) {
+  for (bool taken : {true, false}) {
+    ASSERT_TRUE(!taken || RegisterHotKey(nullptr, 7, 0, VK_F4));
+    RegisterHotkeys();
+    Tab(2), At(taken ? "Taken by another program" : "Toggle Mouse Lock:");
+    Tab(0), At(std::string("Mouse Lock: Inactive") + (taken ? " (hotkey taken)" : "") + " | Right-Click Mode: Enabled");
+    UnregisterHotKey(nullptr, 7);
   }
 }
 

@@ -1,9 +1,11 @@
 // The one input injector, run as a second Wine process: its input passes our low-level hooks and reaches
 // raw-input sinks and hotkeys as a real mouse and keyboard do. Commands chain; exit code 0 when all worked.
-//   move DX DY | keys VK[,VK...] | post CLASS MSG WPARAM LPARAM | launch 0|1 OUTFILE (our path into OUTFILE)
+//   move DX DY | keys VK[,VK...] | post CLASS MSG WPARAM LPARAM (MSG a number or a registered name)
+//   untray CLASS (its window's tray icon 1 removed, as a restarting shell loses it) | launch 0|1 OUTFILE (our path into OUTFILE)
 //   pace COUNT MIN_US MAX_US DX DY ALTERNATE SEED LOG: moves at seeded gaps, ALTERNATE 1 flipping the sign
 //       each time, logged on the stand-in's clock as "<counter> <frequency> move(<dx>,<dy>) <1|0>".
 #include <windows.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -83,14 +85,21 @@ bool Pace(char** a) {
 bool Post(char** a) {
   HWND window = FindWindowA(a[0], nullptr);
   auto number = [&](int i) { return std::strtoul(a[i], nullptr, 0); };
-  return window && PostMessageA(window, static_cast<UINT>(number(1)), number(2), static_cast<LPARAM>(number(3)));
+  const UINT message = (*a[1] >= '0' && *a[1] <= '9') ? static_cast<UINT>(number(1)) : RegisterWindowMessageA(a[1]);
+  return window && PostMessageA(window, message, number(2), static_cast<LPARAM>(number(3)));
+}
+
+bool Untray(char** a) {
+  NOTIFYICONDATAA icon{};
+  icon.cbSize = sizeof icon, icon.hWnd = FindWindowA(a[0], nullptr), icon.uID = 1;
+  return icon.hWnd && Shell_NotifyIconA(NIM_DELETE, &icon);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const struct { const char* name; int args; bool (*run)(char**); } commands[] = {
-      {"move", 2, MoveCommand}, {"keys", 1, Keys}, {"launch", 2, Launch}, {"pace", 8, Pace}, {"post", 4, Post}};
+      {"move", 2, MoveCommand}, {"keys", 1, Keys}, {"launch", 2, Launch}, {"pace", 8, Pace}, {"post", 4, Post}, {"untray", 1, Untray}};
   for (int i = 1; i < argc;) {
     auto c = std::find_if(std::begin(commands), std::end(commands),
                           [&](const auto& c) { return !std::strcmp(argv[i], c.name) && argc - i > c.args; });

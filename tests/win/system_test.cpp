@@ -80,7 +80,10 @@ TEST(VJoyLink, BindsOnlyAWholeLibraryAndADeviceFreeOrItsOwnAndSendsOnlyWhileBoun
     // The link never lets its library go; the test does, so each case loads it afresh.
     for (HMODULE m; (m = GetModuleHandleA("vJoyInterface.dll")) && FreeLibrary(m);) {}
     virtualJoystickLink = VirtualJoystickLink{};
-    SetDllDirectoryA(c.folder.empty() ? nullptr : Beside(c.folder).c_str()); SetEnvironmentVariableA("TARVIX_STANDIN_MODE", c.mode);
+    // The link searches only the exe's folder, System32 and folders added like this one.
+    const std::string folder = Beside(c.folder);
+    const DLL_DIRECTORY_COOKIE added = c.folder.empty() ? nullptr : AddDllDirectory(std::wstring(folder.begin(), folder.end()).c_str());
+    SetEnvironmentVariableA("TARVIX_STANDIN_MODE", c.mode);
     const int bound = c.bind.size() == 5; EXPECT_EQ(VJoyBind(), bound);
     EXPECT_EQ(virtualJoystickLink.library != nullptr, !c.folder.empty());
     std::vector<double> at; EXPECT_EQ(StandinTakeLog(&at), c.bind);
@@ -89,8 +92,9 @@ TEST(VJoyLink, BindsOnlyAWholeLibraryAndADeviceFreeOrItsOwnAndSendsOnlyWhileBoun
     const decltype(c.bind) sent = {"SetAxis(20000,1,48)=1", "SetAxis(16383,1,49)=1", "SetAxis(6553,1,50)=1",
                         "SetBtn(1,1,7)=1", "SetBtn(0,1,8)=1", "ResetVJD(1)=1", "RelinquishVJD(1)=-"};
     EXPECT_EQ(StandinTakeLog(), bound ? sent : decltype(sent){});
+    if (added) RemoveDllDirectory(added);
   }
-  SetDllDirectoryA(nullptr); FakeSystemReset();
+  FakeSystemReset();
 }
 
 HWND testWindow, rawWindow; int reports;
@@ -235,6 +239,19 @@ TEST(DataFiles, LiveInDocumentsAndAreReplacedWholeOrNotAtAll) {
   std::filesystem::create_directory(profiles + "\\folder.txt");
   ScanProfiles();  // only real files ending in .txt
   EXPECT_EQ(std::set<std::string>(profileNames, profileNames + profileCount), (std::set<std::string>{"a.b", "", "Fast"}));
+
+  // A settings file held by another program: the replace is tried again on later passes, five times at most.
+  auto hold = [&] { return CreateFileA(settings.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr); };
+  HANDLE held = hold();
+  tuningSettings.sensitivity = 60, RunSettingsSave(1000), SaveSettings(), RunSettingsSave(1010), RunSettingsSave(1025);
+  EXPECT_TRUE(SettingsReplacePending() && Slurp(settings).find("sensitivity=45.0") == 0);
+  CloseHandle(held), RunSettingsSave(1045);
+  EXPECT_EQ(Slurp(settings).find("sensitivity=60.0") + SettingsReplacePending() + settingsSaveError[0], 0u);
+  held = hold(), tuningSettings.sensitivity = 61, SaveSettings();
+  for (uint32_t ms = 1100; ms <= 1300; ms += 20) RunSettingsSave(ms);
+  CloseHandle(held);
+  EXPECT_EQ(std::string(settingsSaveError).substr(0, 20) + Slurp(settings).substr(0, 16), "Settings not saved: sensitivity=60.0");
+  EXPECT_FALSE(SettingsReplacePending() || std::filesystem::exists(settings + ".tmp"));
   std::filesystem::remove_all(data);
 }
 
