@@ -144,6 +144,15 @@ TEST_F(Gui, ProfileRowsAndTheLoadSaveAndDeleteButtons) {
     Click("Load");
     EXPECT_EQ(tuningSettings.sensitivity, std::strcmp(name, "Default") ? 99.0f : 77.0f) << name << ", by exact name";
   }
+
+  // Under the program's UTF-8 code page (this test carries its manifest) a name is its file name as typed.
+  ASSERT_EQ(GetACP(), 65001u);
+  for (const char* name : {"Caf\xc3\xa9", "\xe6\x97\xa5\xe6\x9c\xac"}) {
+    tuningSettings.sensitivity = 12.0f, SetField(name), Click("Save"), RunFrame(), At(name);  // listed
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(ProfilePath(name)))) << name;
+    tuningSettings.sensitivity = 50.0f, Click("Load");
+    EXPECT_EQ(tuningSettings.sensitivity, 12.0f) << name;
+  }
 }
 
 // A quick click can queue press and release together; they must reach the GUI in separate passes.
