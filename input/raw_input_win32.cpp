@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/loop_timing.h"
+#include "engine/output_tick.h"
 #include "engine/pedals.h"
 #include "engine/steering.h"
 #include "engine/system_seam.h"
@@ -21,26 +22,56 @@ alignas(RAWINPUT) unsigned char rawInputBuffer[RAW_INPUT_BUFFER_SIZE];
 constexpr UINT RAW_INPUT_MOUSE_MIN_SIZE =
     offsetof(RAWINPUT, data.mouse.lLastY) + sizeof(LONG);
 
+// Applies one report of read bytes.
+void RawInputApplyReport(const unsigned char* report, UINT read) {
+  if (read == static_cast<UINT>(-1) || read < RAW_INPUT_MOUSE_MIN_SIZE) return;
+
+  RAWINPUTHEADER header;
+  std::memcpy(&header, report, sizeof header);
+  if (header.dwType != RIM_TYPEMOUSE) return;
+
+  LONG dx;
+  LONG dy;
+  std::memcpy(&dx, report + offsetof(RAWINPUT, data.mouse.lLastX), sizeof dx);
+  std::memcpy(&dy, report + offsetof(RAWINPUT, data.mouse.lLastY), sizeof dy);
+  // Every report counts as relative motion, flags unread. Vertical motion goes on
+  // even when it is 0: a button-only report is how the right-click pedals drop.
+  if (dx != 0) ApplySteeringDelta(dx);
+  ApplyPedalDelta(dy);
+}
+
 void RawInputHandleReport(HRAWINPUT handle) {
   UINT size = 0;
   if (GetRawInputData(handle, RID_INPUT, nullptr, &size, sizeof(RAWINPUTHEADER)) != 0) return;
   if (size == 0 || size >= RAW_INPUT_BUFFER_SIZE) return;
 
   UINT read = GetRawInputData(handle, RID_INPUT, rawInputBuffer, &size, sizeof(RAWINPUTHEADER));
-  if (read == static_cast<UINT>(-1) || read < RAW_INPUT_MOUSE_MIN_SIZE) return;
+  RawInputApplyReport(rawInputBuffer, read);
+}
 
-  RAWINPUTHEADER header;
-  std::memcpy(&header, rawInputBuffer, sizeof header);
-  if (header.dwType != RIM_TYPEMOUSE) return;
+// Direct mode reads the reports queued behind the one dispatched in batches.
+// The size query would give only the first report's size, so the buffer is
+// fixed: room for a few hundred mouse reports, 8-byte aligned as x64 needs.
+constexpr UINT RAW_INPUT_BATCH_SIZE = 16384;
+constexpr int RAW_INPUT_BATCHES_MAX = 8;  // a bound, should reports never stop
+alignas(8) unsigned char rawInputBatch[RAW_INPUT_BATCH_SIZE];
 
-  LONG dx;
-  LONG dy;
-  std::memcpy(&dx, rawInputBuffer + offsetof(RAWINPUT, data.mouse.lLastX), sizeof dx);
-  std::memcpy(&dy, rawInputBuffer + offsetof(RAWINPUT, data.mouse.lLastY), sizeof dy);
-  // Every report counts as relative motion, flags unread. Vertical motion goes on
-  // even when it is 0: a button-only report is how the right-click pedals drop.
-  if (dx != 0) ApplySteeringDelta(dx);
-  ApplyPedalDelta(dy);
+// Takes the queued reports; their WM_INPUT messages go with them.
+void RawInputDrainQueued() {
+  for (int batch = 0; batch < RAW_INPUT_BATCHES_MAX; ++batch) {
+    UINT size = RAW_INPUT_BATCH_SIZE;
+    PRAWINPUT block = reinterpret_cast<PRAWINPUT>(rawInputBatch);
+    const UINT count = GetRawInputBuffer(block, &size, sizeof(RAWINPUTHEADER));
+    if (count == 0 || count == static_cast<UINT>(-1)) return;
+    for (UINT i = 0; i < count; ++i) {
+      const size_t offset = reinterpret_cast<unsigned char*>(block) - rawInputBatch;
+      if (offset + sizeof(RAWINPUTHEADER) > RAW_INPUT_BATCH_SIZE) return;
+      const UINT blockSize = block->header.dwSize;
+      if (blockSize > RAW_INPUT_BATCH_SIZE - offset) return;
+      RawInputApplyReport(rawInputBatch + offset, blockSize);
+      block = NEXTRAWINPUTBLOCK(block);
+    }
+  }
 }
 
 }  // namespace
@@ -67,6 +98,14 @@ void CreateRawInputWindow() {
 
 LRESULT CALLBACK RawInputWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != WM_INPUT) return DefWindowProcA(window, message, wParam, lParam);
+
+  // Direct mode: every report, and what they changed goes out at once.
+  if (tuningSettings.directMode) {
+    RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam));
+    RawInputDrainQueued();
+    PublishIfChanged();
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
 
   // At most one report per gate period; the rest are dropped unread, not summed.
   if (!InputGateAdmit(&steeringState.lastRawInputMicros, SystemClockMicros())) return 0;
