@@ -1,5 +1,8 @@
 #include "input/raw_input.h"
 
+// QWORD, which NEXTRAWINPUTBLOCK needs on x64 and MinGW-w64's winuser.h lacks.
+#include <windns.h>
+
 #include <cstddef>
 #include <cstring>
 
