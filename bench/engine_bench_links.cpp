@@ -8,8 +8,7 @@
 VirtualJoystickLink virtualJoystickLink;
 
 int32_t VJoyBind() { return 1; }
-void VJoySetAxis(uint32_t, int32_t) {}
-void VJoySetButton(uint8_t, int32_t) {}
+void VJoyPublish(int32_t, int32_t, int32_t, int32_t, int32_t) {}
 void VJoyRelease() {}
 
 int SystemLeftButtonDown() { return 0; }

@@ -3,12 +3,15 @@
 
 Run by scripts/bench inside one prepared Wine session (tools/wine-env.sh), after
 the builds. For each program measured (this tree's, and with --baseline-exe an
-older build, in the same run) and for the window hidden (startMin 1) and shown
-(startMin 0), two runs of the program:
+older build, in the same run), for each mode (default: the 8 ms input gate and
+the 16 ms output tick; direct: every report, published at once; an older build
+only in default mode) and for the window hidden (startMin 1) and, with
+--windows hidden,shown, shown (startMin 0), two runs of the program:
 
   - a timing run, with the stand-in's call log on: output ticks per second and
     the tick interval's 1st and 99th percentiles while idle; the latency from an
-    injected relative mouse move to the first SetAxis of axis X that carries it,
+    injected relative mouse move to the first publish of axis X that carries it
+    (SetAxis of X, or UpdateVJD),
     on one clock (QueryPerformanceCounter in both the injector's and the
     stand-in's log); with 1000 moves per second, reports accepted per second
     (each accepted move adds exactly one unit to X, so the growth of X counts
@@ -49,6 +52,7 @@ SETTINGS = {
     "steeringLimit": "100.0",
     "curveOnSteering": "0",
     "accelBrakeMode": "1",
+    "directMode": "0",
 }
 LATENCY_DX = 4            # X moves by 4 per accepted move, alternating sign
 LATENCY_GAP_US = (20000, 26000)   # every move passes the 8 ms gate; tick is 16 ms
@@ -182,7 +186,9 @@ def parse_standin(text):
 
 
 def axis_x(calls):
-    return [(t, a[0]) for t, name, a in calls if name == "SetAxis" and a[2] == AXIS_X]
+    """(seconds, X) per publish: SetAxis of X, or UpdateVJD, whose 6th value is X."""
+    return [(t, a[5] if name == "UpdateVJD" else a[0]) for t, name, a in calls
+            if name == "UpdateVJD" and len(a) > 5 or name == "SetAxis" and a[2] == AXIS_X]
 
 
 def parse_moves(path):
@@ -303,10 +309,10 @@ def accepted_rate(moves, xs):
     }
 
 
-def write_settings(start_min):
+def write_settings(start_min, direct):
     folder = os.path.join(os.environ["HOME"], "Documents", "Tarvix")
     os.makedirs(folder, exist_ok=True)
-    lines = dict(SETTINGS, startMin=str(start_min))
+    lines = dict(SETTINGS, startMin=str(start_min), directMode=str(direct))
     with open(os.path.join(folder, "settings.txt"), "wb") as f:
         for key, value in lines.items():
             f.write(("%s=%s\r\n" % (key, value)).encode())
@@ -359,7 +365,7 @@ def focus_game(game):
     xdotool("mousemove", 900, 700)
 
 
-def start_program(exe, bindir, work, name, start_min, log):
+def start_program(exe, bindir, work, name, start_min, direct, log):
     """Copies exe beside the stand-in into a folder of its own and starts it.
     With log None the stand-in writes nothing."""
     app = os.path.join(work, "app-" + name)
@@ -367,7 +373,7 @@ def start_program(exe, bindir, work, name, start_min, log):
     shutil.copy2(exe, os.path.join(app, "tarvix.exe"))
     shutil.copy2(os.path.join(bindir, "standin", "vJoyInterface.dll"), app)
     app_exe = os.path.join(app, "tarvix.exe")
-    write_settings(start_min)
+    write_settings(start_min, direct)
     # The cursor back in the middle, away from the edges and the window.
     subprocess.run(["xdotool", "mousemove", "900", "700"], capture_output=True, timeout=10)
     env = dict(os.environ)
@@ -417,16 +423,16 @@ def finish_burst(injector, name, opts):
         fail("%s: injector failed: %s %s" % (name, out, err))
 
 
-def run_timing(name, start_min, exe, bindir, work, opts):
+def run_timing(name, start_min, direct, exe, bindir, work, opts):
     vjoy_log = os.path.join(work, "vjoy-%s.log" % name)
     if os.path.exists(vjoy_log):
         os.remove(vjoy_log)
     started = time.monotonic()
-    proc, app_exe = start_program(exe, bindir, work, name, start_min, vjoy_log)
-    result = {"startMin": start_min}
+    proc, app_exe = start_program(exe, bindir, work, name, start_min, direct, vjoy_log)
+    result = {"startMin": start_min, "directMode": direct}
     try:
         tail = LogTail(vjoy_log)
-        first_tick = lambda: os.path.exists(vjoy_log) and ",48)" in tail.whole()
+        first_tick = lambda: os.path.exists(vjoy_log) and axis_x(parse_standin(tail.whole()))
         if not wait_for(first_tick, opts.start_timeout):
             fail("%s: tarvix.exe sent no axis within %d s" % (name, opts.start_timeout))
         result["seconds_to_first_tick"] = round(time.monotonic() - started, 2)
@@ -455,7 +461,7 @@ def run_timing(name, start_min, exe, bindir, work, opts):
         time.sleep(0.2)  # the last move's tick
         result["latency"] = latency(parse_moves(moves_log), axis_x(parse_standin(tail.since_mark())))
 
-        # 1000 moves per second, all +1: the gate lets about one in eight through.
+        # 1000 moves per second, all +1: the default gate lets about one in eight through.
         moves_log = os.path.join(work, "moves-burst-%s.log" % name)
         tail.mark()
         injector = start_burst(bindir, moves_log, int(BURST_RATE * opts.burst_seconds))
@@ -482,8 +488,8 @@ def vjoy_loaded(pid):
         return False
 
 
-def run_cpu(name, start_min, exe, bindir, work, opts):
-    proc, app_exe = start_program(exe, bindir, work, name, start_min, None)
+def run_cpu(name, start_min, direct, exe, bindir, work, opts):
+    proc, app_exe = start_program(exe, bindir, work, name, start_min, direct, None)
     result = {}
     try:
         # No log to watch: the program is up once it has loaded the stand-in.
@@ -554,13 +560,14 @@ def table(report):
                (report["version"], m["cpu"], m["cores"], m["wine"], m["kernel"]))
     out.append("Measured under Wine on Xvfb with the vJoy stand-in: " +
                "; ".join("%s = %s" % (k, v["exe"]) for k, v in report["programs"].items()))
-    columns = [(label, mode) for label in report["programs"] for mode in ("hidden", "shown")]
+    columns = [(label, run) for label in report["programs"] for run in report["programs"][label]
+               if run != "exe"]
     width = max(16, max(len("%s %s" % c) for c in columns) + 2)
 
     def row(label, key):
         cells = []
-        for prog, mode in columns:
-            r = report["programs"][prog][mode]
+        for prog, run in columns:
+            r = report["programs"][prog][run]
             try:
                 value = key(r["timing"], r["cpu"])
             except (KeyError, TypeError):
@@ -571,7 +578,7 @@ def table(report):
     out.append("  %-52s" % "" + "".join(("%" + str(width) + "s") % ("%s %s" % c)
                                          for c in columns))
     lat = lambda k: (lambda t, c: t["latency"][k])
-    first = report["programs"][columns[0][0]]["hidden"]["timing"]
+    first = report["programs"][columns[0][0]][columns[0][1]]["timing"]
     row("Move to axis X, %d moves 20-26 ms apart: median ms" % first["latency"]["moves"],
         lat("median_ms"))
     row("  p99 ms", lat("p99_ms"))
@@ -580,7 +587,7 @@ def table(report):
         lambda t, c: "%d / %d" % (t["latency"]["unseen"], t["latency"]["wrong_amount"]))
     row("At 1000 moves/s: reports accepted per second",
         lambda t, c: t["burst"]["accepted_per_second"])
-    row("  output ticks per second", lambda t, c: t["burst"]["ticks_per_second"])
+    row("  publishes of X per second (default: the ticks)", lambda t, c: t["burst"]["ticks_per_second"])
     row("Idle: output ticks per second", lambda t, c: t["idle_ticks_per_second"])
     row("  tick interval p1 / p99 ms",
         lambda t, c: "%s / %s" % (t["idle_tick_interval_p1_ms"], t["idle_tick_interval_p99_ms"]))
@@ -628,6 +635,10 @@ def main():
                         default=os.path.join(ROOT, "build", "bench-host", "bin", "tarvix_engine_bench"))
     parser.add_argument("--out", default=os.path.join(ROOT, "build", "bench.json"))
     parser.add_argument("--moves", type=int, default=1000)
+    parser.add_argument("--modes", default="default,direct",
+                        help="modes of this tree's program to measure: default, direct or both")
+    parser.add_argument("--windows", default="hidden",
+                        help="window states to measure: hidden, shown or hidden,shown")
     parser.add_argument("--idle-seconds", type=float, default=10.0)
     parser.add_argument("--burst-seconds", type=float, default=5.0)
     parser.add_argument("--panel-passes", type=int, default=400)
@@ -665,17 +676,23 @@ def main():
     report["panel_pass"] = panel_pass(opts.bin, opts.panel_passes)
     game = start_game(work)
     try:
+        windows = [(w, {"hidden": 1, "shown": 0}[w]) for w in opts.windows.split(",")]
         for label, path in programs:
             runs = {"exe": os.path.relpath(path, ROOT)}
-            for mode, start_min in (("hidden", 1), ("shown", 0)):
-                name = "%s-%s" % ("".join(ch if ch.isalnum() else "_" for ch in label), mode)
-                print("run_bench: %s, window %s: timing" % (label, mode), flush=True)
-                focus_game(game)
-                timing = run_timing(name, start_min, path, opts.bin, work, opts)
-                print("run_bench: %s, window %s: CPU" % (label, mode), flush=True)
-                focus_game(game)
-                cpu = run_cpu(name, start_min, path, opts.bin, work, opts)
-                runs[mode] = {"timing": timing, "cpu": cpu}
+            modes = opts.modes.split(",") if path == exe else ["default"]
+            for mode in modes:
+                direct = {"default": 0, "direct": 1}[mode]
+                for window, start_min in windows:
+                    run = "%s %s" % (mode, window)
+                    name = "%s-%s-%s" % ("".join(ch if ch.isalnum() else "_" for ch in label),
+                                         mode, window)
+                    print("run_bench: %s, %s: timing" % (label, run), flush=True)
+                    focus_game(game)
+                    timing = run_timing(name, start_min, direct, path, opts.bin, work, opts)
+                    print("run_bench: %s, %s: CPU" % (label, run), flush=True)
+                    focus_game(game)
+                    cpu = run_cpu(name, start_min, direct, path, opts.bin, work, opts)
+                    runs[run] = {"timing": timing, "cpu": cpu}
             report["programs"][label] = runs
     finally:
         game.proc.terminate()

@@ -10,36 +10,50 @@
 
 namespace {
 
-constexpr uint8_t BUTTON_LEFT = 7;
-constexpr uint8_t BUTTON_RIGHT = 8;
+// What goes to the driver in one publish.
+struct PublishedOutputs {
+  int32_t x, y, z;    // truncated axis values
+  int32_t left, right;  // buttons 7 and 8
+};
 
-// The last value each axis was given, resent should the engine ever hold a
-// value that is not finite (converting one to an integer is undefined).
-int32_t lastSteeringValue = static_cast<int32_t>(STEERING_CENTER);
-int32_t lastThrottleValue = 0;
-int32_t lastBrakeValue = 0;
+// What the driver was last given; an axis whose engine value is not finite
+// (converting one to an integer is undefined) is sent as it was last time.
+PublishedOutputs published = {static_cast<int32_t>(STEERING_CENTER), 0, 0, 0, 0};
 
 // Truncates toward zero within 0..32767.
-int32_t AxisValue(float v, int32_t* last) {
-  if (!std::isfinite(v)) return *last;
+int32_t AxisValue(float v, int32_t last) {
+  if (!std::isfinite(v)) return last;
   if (v < 0.0f) v = 0.0f;
   if (v > AXIS_MAX) v = AXIS_MAX;
-  *last = static_cast<int32_t>(v);
-  return *last;
+  return static_cast<int32_t>(v);
+}
+
+PublishedOutputs CurrentOutputs(int32_t left, int32_t right) {
+  const SteeringState& s = steeringState;
+  return {AxisValue(s.steering, published.x), AxisValue(s.throttle, published.y),
+          AxisValue(s.brake, published.z), left, right};
+}
+
+void Publish(const PublishedOutputs& outputs) {
+  published = outputs;
+  VJoyPublish(outputs.x, outputs.y, outputs.z, outputs.left, outputs.right);
 }
 
 }  // namespace
 
 void OutputTick() {
   AutoCenterStep();
-
-  const SteeringState& s = steeringState;
-  VJoySetAxis(VJOY_AXIS_X, AxisValue(s.steering, &lastSteeringValue));
-  VJoySetAxis(VJOY_AXIS_Y, AxisValue(s.throttle, &lastThrottleValue));
-  VJoySetAxis(VJOY_AXIS_Z, AxisValue(s.brake, &lastBrakeValue));
-
   const int32_t left = SystemLeftButtonDown() ? 1 : 0;
   steeringState.leftButtonHeld = left;
-  VJoySetButton(BUTTON_LEFT, left);
-  VJoySetButton(BUTTON_RIGHT, SystemRightButtonDown() ? 1 : 0);
+  Publish(CurrentOutputs(left, SystemRightButtonDown() ? 1 : 0));
+}
+
+void PublishIfChanged() {
+  const PublishedOutputs now =
+      CurrentOutputs(SystemLeftButtonDown() ? 1 : 0, SystemRightButtonDown() ? 1 : 0);
+  if (now.x == published.x && now.y == published.y && now.z == published.z &&
+      now.left == published.left && now.right == published.right) {
+    return;
+  }
+  Publish(now);
 }

@@ -27,6 +27,7 @@ void ClearRing() {
   for (int32_t& slot : s.smoothingRing) slot = 0;
   s.ringIndex = 0;
   s.ringCount = 0;
+  s.smoothingCarry = 0;
 }
 
 // Moving average over the last `window` deltas, truncated toward zero. The sum
@@ -43,6 +44,11 @@ int64_t SmoothDelta(int32_t dx, int32_t window) {
   if (s.ringCount < window) s.ringCount += 1;
   int64_t sum = 0;
   for (int32_t i = 0; i < s.ringCount; ++i) sum += s.smoothingRing[i];
+  if (!tuningSettings.directMode) return sum / s.ringCount;
+  // At a thousand reports a second truncation would drop most small motion;
+  // the remainder goes into the next average instead.
+  sum += s.smoothingCarry;
+  s.smoothingCarry = static_cast<int32_t>(sum % s.ringCount);
   return sum / s.ringCount;
 }
 

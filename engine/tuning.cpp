@@ -22,6 +22,7 @@ void ResetToDefaults() {
   std::strcpy(t.hotkeyLock, "F4");
   std::strcpy(t.hotkeyRecenter, "^R");
   std::strcpy(t.profile, "Default");
+  t.directMode = 0;
 
   steeringState = SteeringState{};
   steeringState.steering = 16384.0f;

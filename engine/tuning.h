@@ -19,6 +19,7 @@ struct TuningSettings {
   char hotkeyLock[32];
   char hotkeyRecenter[32];
   char profile[128];
+  int32_t directMode;  // 1: every report counts and the axes go out as it arrives
 };
 
 constexpr int STEERING_RING_SLOTS = 32;
@@ -30,6 +31,7 @@ struct SteeringState {
   int32_t smoothingRing[STEERING_RING_SLOTS];
   int32_t ringIndex;
   int32_t ringCount;
+  int32_t smoothingCarry;    // direct mode: what the last average left over
   int32_t pedalLatch;        // +1 throttle, -1 brake, 0 none (right-click pedal mode)
   uint64_t lastRawInputMicros; // clock time of the last accepted raw-input report
   void* rawInputWindow;      // HWND of the hidden input window

@@ -1,9 +1,13 @@
 #include "input/raw_input.h"
 
+// QWORD, which NEXTRAWINPUTBLOCK needs on x64 and MinGW-w64's winuser.h lacks.
+#include <windns.h>
+
 #include <cstddef>
 #include <cstring>
 
 #include "engine/loop_timing.h"
+#include "engine/output_tick.h"
 #include "engine/pedals.h"
 #include "engine/steering.h"
 #include "engine/system_seam.h"
@@ -27,24 +31,20 @@ ScreenRect VirtualDesktopRect() {
   return {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
 }
 
-void RawInputHandleReport(HRAWINPUT handle) {
-  UINT size = 0;
-  if (GetRawInputData(handle, RID_INPUT, nullptr, &size, sizeof(RAWINPUTHEADER)) != 0) return;
-  if (size == 0 || size >= RAW_INPUT_BUFFER_SIZE) return;
-
-  UINT read = GetRawInputData(handle, RID_INPUT, rawInputBuffer, &size, sizeof(RAWINPUTHEADER));
+// Applies one report of read bytes.
+void RawInputApplyReport(const unsigned char* report, UINT read) {
   if (read == static_cast<UINT>(-1) || read < RAW_INPUT_MOUSE_MIN_SIZE) return;
 
   RAWINPUTHEADER header;
-  std::memcpy(&header, rawInputBuffer, sizeof header);
+  std::memcpy(&header, report, sizeof header);
   if (header.dwType != RIM_TYPEMOUSE) return;
 
   LONG lastX;
   LONG lastY;
   USHORT flags;
-  std::memcpy(&lastX, rawInputBuffer + offsetof(RAWINPUT, data.mouse.lLastX), sizeof lastX);
-  std::memcpy(&lastY, rawInputBuffer + offsetof(RAWINPUT, data.mouse.lLastY), sizeof lastY);
-  std::memcpy(&flags, rawInputBuffer + offsetof(RAWINPUT, data.mouse.usFlags), sizeof flags);
+  std::memcpy(&lastX, report + offsetof(RAWINPUT, data.mouse.lLastX), sizeof lastX);
+  std::memcpy(&lastY, report + offsetof(RAWINPUT, data.mouse.lLastY), sizeof lastY);
+  std::memcpy(&flags, report + offsetof(RAWINPUT, data.mouse.usFlags), sizeof flags);
   // Absolute reports carry positions: only their differences are motion.
   int32_t dx = lastX;
   int32_t dy = lastY;
@@ -58,6 +58,40 @@ void RawInputHandleReport(HRAWINPUT handle) {
   // right-click pedals drop.
   if (dx != 0) ApplySteeringDelta(dx);
   ApplyPedalDelta(dy);
+}
+
+void RawInputHandleReport(HRAWINPUT handle) {
+  UINT size = 0;
+  if (GetRawInputData(handle, RID_INPUT, nullptr, &size, sizeof(RAWINPUTHEADER)) != 0) return;
+  if (size == 0 || size >= RAW_INPUT_BUFFER_SIZE) return;
+
+  UINT read = GetRawInputData(handle, RID_INPUT, rawInputBuffer, &size, sizeof(RAWINPUTHEADER));
+  RawInputApplyReport(rawInputBuffer, read);
+}
+
+// Direct mode reads the reports queued behind the one dispatched in batches.
+// The size query would give only the first report's size, so the buffer is
+// fixed: room for a few hundred mouse reports, 8-byte aligned as x64 needs.
+constexpr UINT RAW_INPUT_BATCH_SIZE = 16384;
+constexpr int RAW_INPUT_BATCHES_MAX = 8;  // a bound, should reports never stop
+alignas(8) unsigned char rawInputBatch[RAW_INPUT_BATCH_SIZE];
+
+// Takes the queued reports; their WM_INPUT messages go with them.
+void RawInputDrainQueued() {
+  for (int batch = 0; batch < RAW_INPUT_BATCHES_MAX; ++batch) {
+    UINT size = RAW_INPUT_BATCH_SIZE;
+    PRAWINPUT block = reinterpret_cast<PRAWINPUT>(rawInputBatch);
+    const UINT count = GetRawInputBuffer(block, &size, sizeof(RAWINPUTHEADER));
+    if (count == 0 || count == static_cast<UINT>(-1)) return;
+    for (UINT i = 0; i < count; ++i) {
+      const size_t offset = reinterpret_cast<unsigned char*>(block) - rawInputBatch;
+      if (offset + sizeof(RAWINPUTHEADER) > RAW_INPUT_BATCH_SIZE) return;
+      const UINT blockSize = block->header.dwSize;
+      if (blockSize > RAW_INPUT_BATCH_SIZE - offset) return;
+      RawInputApplyReport(rawInputBatch + offset, blockSize);
+      block = NEXTRAWINPUTBLOCK(block);
+    }
+  }
 }
 
 }  // namespace
@@ -84,6 +118,14 @@ void CreateRawInputWindow() {
 
 LRESULT CALLBACK RawInputWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != WM_INPUT) return DefWindowProcA(window, message, wParam, lParam);
+
+  // Direct mode: every report, and what they changed goes out at once.
+  if (tuningSettings.directMode) {
+    RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam));
+    RawInputDrainQueued();
+    PublishIfChanged();
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
 
   // At most one report per gate period; the rest are dropped unread, not summed.
   if (!InputGateAdmit(&steeringState.lastRawInputMicros, SystemClockMicros())) return 0;

@@ -12,14 +12,6 @@ int32_t profileCount;
 
 namespace {
 
-constexpr int LINE_PIECE_MAX = 255;
-constexpr int KEY_MAX = 63;
-constexpr int PROFILE_VALUE_MAX = 63;
-
-int IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Windows opens a device instead of a file for these names, whatever follows
@@ -104,11 +96,6 @@ void MakeActiveProfile(const char* name) {
   SaveSettings();
 }
 
-void ApplyProfileValue(const char* key, const char* value) {
-  if (ApplyTuningValue(key, value)) return;
-  if (std::strcmp(key, "curveOnSteering") == 0) tuningSettings.curveOnSteering = ParseIntValue(value);
-}
-
 }  // namespace
 
 int IsValidProfileName(const char* name) {
@@ -123,38 +110,6 @@ int IsValidProfileName(const char* name) {
   }
   if (!IsValidUtf8(reinterpret_cast<const unsigned char*>(name), length)) return 0;
   return IsDeviceName(name) ? 0 : 1;
-}
-
-// ---- Profile format --------------------------------------------------------
-
-void WriteProfileStream(FILE* file) {
-  const TuningSettings& t = tuningSettings;
-  std::fprintf(file,
-               "sensitivity=%.1f\r\nresponseCurve=%.2f\r\nsmoothing=%d\r\n"
-               "autoCenterForce=%.1f\r\nsteeringLimit=%.1f\r\ncurveOnSteering=%d\r\n",
-               static_cast<double>(t.sensitivity), static_cast<double>(t.responseCurve),
-               static_cast<int>(t.smoothing), static_cast<double>(t.autoCenterForce),
-               static_cast<double>(t.steeringLimit), static_cast<int>(t.curveOnSteering));
-}
-
-void ReadProfileStream(FILE* file) {
-  // Older profiles without the line load with the curve on centring only.
-  tuningSettings.curveOnSteering = 0;
-  char piece[LINE_PIECE_MAX + 1];
-  char key[KEY_MAX + 1];
-  char value[PROFILE_VALUE_MAX + 1];
-  const char* rest;
-  while (ReadLinePiece(file, piece)) {
-    if (!SplitKeyValue(piece, key, KEY_MAX, &rest)) continue;
-    // The value is the first word after the '='.
-    while (IsBlank(*rest)) ++rest;
-    size_t length = 0;
-    while (rest[length] && !IsBlank(rest[length])) ++length;
-    if (length < 1 || length > PROFILE_VALUE_MAX) continue;
-    std::memcpy(value, rest, length);
-    value[length] = 0;
-    ApplyProfileValue(key, value);
-  }
 }
 
 // ---- Profile files ---------------------------------------------------------

@@ -1,12 +1,14 @@
 #include "storage/settings_file.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
 #include "engine/steering.h"
 #include "engine/tuning.h"
 #include "storage/file_replace.h"
+#include "storage/profile_store.h"
 
 char settingsFilePath[STORAGE_PATH_SIZE];
 char profileFolderPath[STORAGE_PATH_SIZE];
@@ -15,7 +17,56 @@ namespace {
 
 constexpr int LINE_PIECE_MAX = 255;
 constexpr int KEY_MAX = 63;
-constexpr int SETTINGS_VALUE_MAX = 191;
+constexpr int WHOLE_VALUE_MAX = 191;
+constexpr int FIRST_WORD_MAX = 63;
+
+enum KeyKind : uint8_t {
+  KEY_FLOAT,   // f32, atof
+  KEY_INT,     // i32, atoi
+  KEY_WINDOW,  // i32, atoi, stored through SetSmoothingWindow
+  KEY_TEXT,    // copied when it fits the field with its terminator
+};
+
+// How a file's reader takes the value after the '='.
+enum KeyRead : uint8_t {
+  READ_WHOLE,       // every character to the line end, blanks included (1 to 191)
+  READ_FIRST_WORD,  // the first run of non-blanks (1 to 63); nothing else: skipped
+};
+
+enum KeyFile : uint8_t { IN_SETTINGS = 1, IN_PROFILE = 2 };
+
+// One row per key of the settings and profile files, in the order the
+// writers emit them. Both readers and both writers work from this table.
+struct StorageKey {
+  const char* name;
+  KeyKind kind;
+  const char* format;  // the value's printf format; texts get their field's size as precision
+  size_t field;        // offset in TuningSettings
+  size_t size;         // bytes of a text field, terminator included
+  uint8_t files;       // IN_SETTINGS | IN_PROFILE
+  KeyRead settingsRead, profileRead;
+  uint8_t onlyWhenSet;  // a text written only when not empty
+};
+
+#define TUNING_FIELD(name) offsetof(TuningSettings, name), sizeof(TuningSettings::name)
+constexpr uint8_t IN_BOTH = IN_SETTINGS | IN_PROFILE;
+
+const StorageKey STORAGE_KEYS[] = {
+    {"sensitivity", KEY_FLOAT, "%.1f", TUNING_FIELD(sensitivity), IN_BOTH, READ_WHOLE, READ_FIRST_WORD, 0},
+    {"responseCurve", KEY_FLOAT, "%.2f", TUNING_FIELD(responseCurve), IN_BOTH, READ_WHOLE, READ_FIRST_WORD, 0},
+    {"smoothing", KEY_WINDOW, "%d", TUNING_FIELD(smoothing), IN_BOTH, READ_WHOLE, READ_FIRST_WORD, 0},
+    {"autoCenterForce", KEY_FLOAT, "%.1f", TUNING_FIELD(autoCenterForce), IN_BOTH, READ_WHOLE, READ_FIRST_WORD, 0},
+    {"steeringLimit", KEY_FLOAT, "%.1f", TUNING_FIELD(steeringLimit), IN_BOTH, READ_WHOLE, READ_FIRST_WORD, 0},
+    {"curveOnSteering", KEY_INT, "%d", TUNING_FIELD(curveOnSteering), IN_PROFILE, READ_WHOLE, READ_FIRST_WORD, 0},
+    {"startMin", KEY_INT, "%d", TUNING_FIELD(startMin), IN_SETTINGS, READ_WHOLE, READ_FIRST_WORD, 0},
+    {"startWithWindows", KEY_INT, "%d", TUNING_FIELD(startWithWindows), IN_SETTINGS, READ_WHOLE, READ_FIRST_WORD, 0},
+    {"accelBrakeMode", KEY_INT, "%d", TUNING_FIELD(accelBrakeMode), IN_SETTINGS, READ_WHOLE, READ_FIRST_WORD, 0},
+    {"hotkeyLock", KEY_TEXT, "%.*s", TUNING_FIELD(hotkeyLock), IN_SETTINGS, READ_WHOLE, READ_WHOLE, 0},
+    {"hotkeyRecenter", KEY_TEXT, "%.*s", TUNING_FIELD(hotkeyRecenter), IN_SETTINGS, READ_WHOLE, READ_WHOLE, 0},
+    {"profile", KEY_TEXT, "%.*s", TUNING_FIELD(profile), IN_SETTINGS, READ_WHOLE, READ_WHOLE, 0},
+    {"directMode", KEY_INT, "%d", TUNING_FIELD(directMode), IN_SETTINGS, READ_WHOLE, READ_FIRST_WORD, 0},
+};
+#undef TUNING_FIELD
 
 // isspace() of the "C" locale, without its sign and locale pitfalls.
 int IsBlank(char c) {
@@ -31,48 +82,93 @@ int StartsWithNoCase(const char* text, const char* word) {
   return 1;
 }
 
-void SetFloat(float* field, const char* value) {
-  float parsed;
-  if (ParseFloatValue(value, &parsed)) *field = parsed;
+char* KeyField(const StorageKey& key) {
+  return reinterpret_cast<char*>(&tuningSettings) + key.field;
 }
 
-void ApplySettingsValue(const char* key, const char* value) {
-  TuningSettings& t = tuningSettings;
-  if (ApplyTuningValue(key, value)) return;
-  if (std::strcmp(key, "startMin") == 0) {
-    t.startMin = ParseIntValue(value);
-  } else if (std::strcmp(key, "startWithWindows") == 0) {
-    t.startWithWindows = ParseIntValue(value);
-  } else if (std::strcmp(key, "accelBrakeMode") == 0) {
-    t.accelBrakeMode = ParseIntValue(value);
-  } else if (std::strcmp(key, "hotkeyLock") == 0) {
-    CopyTextValue(t.hotkeyLock, sizeof t.hotkeyLock, value);
-  } else if (std::strcmp(key, "hotkeyRecenter") == 0) {
-    CopyTextValue(t.hotkeyRecenter, sizeof t.hotkeyRecenter, value);
-  } else if (std::strcmp(key, "profile") == 0) {
-    CopyTextValue(t.profile, sizeof t.profile, value);
+void ApplyKeyValue(const StorageKey& key, const char* value) {
+  char* field = KeyField(key);
+  switch (key.kind) {
+    case KEY_FLOAT: {
+      float parsed;
+      if (ParseFloatValue(value, &parsed)) std::memcpy(field, &parsed, sizeof parsed);
+      break;
+    }
+    case KEY_INT: {
+      const int32_t parsed = ParseIntValue(value);
+      std::memcpy(field, &parsed, sizeof parsed);
+      break;
+    }
+    case KEY_WINDOW: SetSmoothingWindow(ParseIntValue(value)); break;
+    case KEY_TEXT: CopyTextValue(field, static_cast<int>(key.size), value); break;
+  }
+}
+
+// The value after the '=' as the row's rule for this file takes it, into
+// value; 0 when the line is to be skipped.
+int TakeKeyValue(KeyRead read, const char* rest, char* value) {
+  size_t length;
+  size_t most = WHOLE_VALUE_MAX;
+  if (read == READ_FIRST_WORD) {
+    while (IsBlank(*rest)) ++rest;
+    length = 0;
+    while (rest[length] && !IsBlank(rest[length])) ++length;
+    most = FIRST_WORD_MAX;
+  } else {
+    length = std::strlen(rest);
+  }
+  if (length < 1 || length > most) return 0;
+  std::memcpy(value, rest, length);
+  value[length] = 0;
+  return 1;
+}
+
+// Reads every line of a settings (IN_SETTINGS) or profile (IN_PROFILE) file.
+// The first row of the file whose name equals the key, exactly, decides.
+void ReadKeyedStream(FILE* file, uint8_t inFile) {
+  char piece[LINE_PIECE_MAX + 1];
+  char key[KEY_MAX + 1];
+  char value[WHOLE_VALUE_MAX + 1];
+  const char* rest;
+  while (ReadLinePiece(file, piece)) {
+    if (!SplitKeyValue(piece, key, KEY_MAX, &rest)) continue;
+    for (const StorageKey& row : STORAGE_KEYS) {
+      if (!(row.files & inFile) || std::strcmp(row.name, key) != 0) continue;
+      const KeyRead read = inFile == IN_SETTINGS ? row.settingsRead : row.profileRead;
+      if (TakeKeyValue(read, rest, value)) ApplyKeyValue(row, value);
+      break;
+    }
+  }
+}
+
+void WriteKeyedStream(FILE* file, uint8_t inFile) {
+  for (const StorageKey& row : STORAGE_KEYS) {
+    if (!(row.files & inFile)) continue;
+    const char* field = KeyField(row);
+    if (row.onlyWhenSet && row.kind == KEY_TEXT && !field[0]) continue;
+    std::fprintf(file, "%s=", row.name);
+    switch (row.kind) {
+      case KEY_FLOAT: {
+        float v;
+        std::memcpy(&v, field, sizeof v);
+        std::fprintf(file, row.format, static_cast<double>(v));
+        break;
+      }
+      case KEY_INT:
+      case KEY_WINDOW: {
+        int32_t v;
+        std::memcpy(&v, field, sizeof v);
+        std::fprintf(file, row.format, static_cast<int>(v));
+        break;
+      }
+      // Precision bounds the text to its field even if a terminator went missing.
+      case KEY_TEXT: std::fprintf(file, row.format, static_cast<int>(row.size - 1), field); break;
+    }
+    std::fputs("\r\n", file);
   }
 }
 
 }  // namespace
-
-int ApplyTuningValue(const char* key, const char* value) {
-  TuningSettings& t = tuningSettings;
-  if (std::strcmp(key, "sensitivity") == 0) {
-    SetFloat(&t.sensitivity, value);
-  } else if (std::strcmp(key, "responseCurve") == 0) {
-    SetFloat(&t.responseCurve, value);
-  } else if (std::strcmp(key, "smoothing") == 0) {
-    SetSmoothingWindow(ParseIntValue(value));
-  } else if (std::strcmp(key, "autoCenterForce") == 0) {
-    SetFloat(&t.autoCenterForce, value);
-  } else if (std::strcmp(key, "steeringLimit") == 0) {
-    SetFloat(&t.steeringLimit, value);
-  } else {
-    return 0;
-  }
-  return 1;
-}
 
 // ---- Data folder paths -----------------------------------------------------
 
@@ -210,36 +306,20 @@ int CopyTextValue(char* field, int fieldSize, const char* text) {
 
 // ---- Settings format -------------------------------------------------------
 
-void WriteSettingsStream(FILE* file) {
-  const TuningSettings& t = tuningSettings;
-  std::fprintf(file,
-               "sensitivity=%.1f\r\nresponseCurve=%.2f\r\nsmoothing=%d\r\n"
-               "autoCenterForce=%.1f\r\nsteeringLimit=%.1f\r\nstartMin=%d\r\n"
-               "startWithWindows=%d\r\naccelBrakeMode=%d\r\n",
-               static_cast<double>(t.sensitivity), static_cast<double>(t.responseCurve),
-               static_cast<int>(t.smoothing), static_cast<double>(t.autoCenterForce),
-               static_cast<double>(t.steeringLimit), static_cast<int>(t.startMin),
-               static_cast<int>(t.startWithWindows), static_cast<int>(t.accelBrakeMode));
-  // Precision bounds the text to its field even if a terminator went missing.
-  std::fprintf(file, "hotkeyLock=%.*s\r\nhotkeyRecenter=%.*s\r\n",
-               static_cast<int>(sizeof t.hotkeyLock - 1), t.hotkeyLock,
-               static_cast<int>(sizeof t.hotkeyRecenter - 1), t.hotkeyRecenter);
-  std::fprintf(file, "profile=%.*s\r\n", static_cast<int>(sizeof t.profile - 1), t.profile);
-}
+void WriteSettingsStream(FILE* file) { WriteKeyedStream(file, IN_SETTINGS); }
 
 void ReadSettingsStream(FILE* file) {
-  char piece[LINE_PIECE_MAX + 1];
-  char key[KEY_MAX + 1];
-  const char* value;
-  while (ReadLinePiece(file, piece)) {
-    if (!SplitKeyValue(piece, key, KEY_MAX, &value)) continue;
-    size_t valueLength = std::strlen(value);
-    if (valueLength < 1 || valueLength > SETTINGS_VALUE_MAX) continue;
-    ApplySettingsValue(key, value);
-  }
+  ReadKeyedStream(file, IN_SETTINGS);
   steeringState.profileModified = 0;
 }
 
+void WriteProfileStream(FILE* file) { WriteKeyedStream(file, IN_PROFILE); }
+
+void ReadProfileStream(FILE* file) {
+  // Older profiles without the line load with the curve on centring only.
+  tuningSettings.curveOnSteering = 0;
+  ReadKeyedStream(file, IN_PROFILE);
+}
 
 void LoadSettings() {
   if (!settingsFilePath[0]) return;

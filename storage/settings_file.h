@@ -83,5 +83,3 @@ int32_t ParseIntValue(const char* text);  // saturates at the i32 limits
 // Copies text into a field of fieldSize bytes; 0 (field untouched) if it does
 // not fit with its terminator.
 int CopyTextValue(char* field, int fieldSize, const char* text);
-// The five tuning values that settings and profiles share; 1 when key was one.
-int ApplyTuningValue(const char* key, const char* value);

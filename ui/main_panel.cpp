@@ -350,6 +350,21 @@ static void BuildSettingsTab(nk_context* ctx) {
     SaveSettings();
   }
 
+  nk_layout_row_dynamic(ctx, 20, 1);
+  nk_label(ctx, "Direct Mode", NK_TEXT_LEFT);
+  nk_layout_row_dynamic(ctx, 36, 1);
+  const struct nk_rect directBounds = nk_widget_bounds(ctx);
+  if (nk_button_label(ctx, t.directMode ? "Enabled (every report, wheel moves at once)"
+                                        : "Disabled (one report per 8 ms, 16 ms updates)")) {
+    t.directMode = t.directMode ? 0 : 1;
+    SaveSettings();
+  }
+  if (nk_input_is_mouse_hovering_rect(&ctx->input, directBounds)) {
+    MultiLineTooltip(ctx,
+                     "Uses every mouse report and moves the wheel at once.\n"
+                     "Lowest latency; steering speed then follows your mouse's report rate.");
+  }
+
   Spacer(ctx, 16);
   nk_layout_row_dynamic(ctx, 20, 1);
   nk_label(ctx, "Hotkeys", NK_TEXT_LEFT);

@@ -23,9 +23,11 @@ struct nk_color SliderTrackColor() { return darkTheme ? nk_rgba(39, 39, 42, 255)
 struct nk_color SliderAccentColor() { return darkTheme ? nk_rgba(59, 130, 246, 255) : nk_rgba(37, 99, 235, 255); }
 struct nk_color SliderKnobColor() { return darkTheme ? nk_rgba(250, 250, 250, 255) : nk_rgba(255, 255, 255, 255); }
 
+}  // namespace
+
 // Nuklear draws a tooltip as one text run, and GDI shows no line break in one;
 // each line of the text gets a row of its own instead.
-void SliderTooltip(struct nk_context* ctx, const char* text) {
+void MultiLineTooltip(struct nk_context* ctx, const char* text) {
   const struct nk_user_font* font = ctx->style.font;
   float widest = 0;
   for (const char* line = text;;) {
@@ -49,8 +51,6 @@ void SliderTooltip(struct nk_context* ctx, const char* text) {
   nk_tooltip_end(ctx);
 }
 
-}  // namespace
-
 void TuningSlider(struct nk_context* ctx, const char* label, const char* tooltip, float* value, float min,
                   float max, float step) {
   // The readout shows the value as it stood before this frame's interaction.
@@ -59,7 +59,7 @@ void TuningSlider(struct nk_context* ctx, const char* label, const char* tooltip
   snprintf(readout, sizeof(readout), "%s: %.1f", label ? label : "", static_cast<double>(*value));
   const struct nk_rect labelBounds = nk_widget_bounds(ctx);
   nk_label(ctx, readout, NK_TEXT_LEFT);
-  if (tooltip && nk_input_is_mouse_hovering_rect(&ctx->input, labelBounds)) SliderTooltip(ctx, tooltip);
+  if (tooltip && nk_input_is_mouse_hovering_rect(&ctx->input, labelBounds)) MultiLineTooltip(ctx, tooltip);
 
   nk_layout_row_dynamic(ctx, SLIDER_ROW, 1);
   const float old = *value;

@@ -3,11 +3,15 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <initializer_list>
 
 VirtualJoystickLink virtualJoystickLink;
 
 static const uint32_t VJOY_DEVICE = 1;
 static const DWORD VJOY_RELINQUISH_PAUSE_MS = 100;
+static const int32_t VJOY_AXIS_CENTRE = 16384;
+static const uint8_t VJOY_BUTTON_LEFT = 7;
+static const uint8_t VJOY_BUTTON_RIGHT = 8;
 
 // Where vJoy's installer puts the library, after the normal search order.
 static const char* const VJOY_LIBRARY_PATHS[] = {
@@ -62,6 +66,7 @@ int32_t VJoyBind() {
   complete &= LookUpEntry(library, "SetBtn", &link.SetBtn);
   complete &= LookUpEntry(library, "ResetVJD", &link.ResetVJD);
   if (!complete) return 0;
+  LookUpEntry(library, "UpdateVJD", &link.UpdateVJD);
 
   if (!link.vJoyEnabled()) return 0;
 
@@ -77,17 +82,39 @@ int32_t VJoyBind() {
 
   link.vjoyAcquired = link.AcquireVJD(VJOY_DEVICE) ? 1 : 0;
   if (link.vjoyAcquired) link.ResetVJD(VJOY_DEVICE);
+
+  // UpdateVJD sets every control of the device: all but ours rest at centre,
+  // hats neutral, buttons up.
+  VJoyPositionRecord& p = link.position;
+  p = VJoyPositionRecord{};
+  p.device = static_cast<uint8_t>(VJOY_DEVICE);
+  for (int32_t* axis : {&p.throttle, &p.rudder, &p.aileron, &p.x, &p.y, &p.z, &p.rx, &p.ry, &p.rz,
+                        &p.slider, &p.dial, &p.wheel, &p.vx, &p.vy, &p.vz, &p.vbrx, &p.vbry, &p.vbrz}) {
+    *axis = VJOY_AXIS_CENTRE;
+  }
+  for (uint32_t& hat : p.hats) hat = 0xFFFFFFFFu;
   return link.vjoyAcquired;
 }
 
-void VJoySetAxis(uint32_t axis, int32_t value) {
-  const VirtualJoystickLink& link = virtualJoystickLink;
-  if (link.vjoyAcquired && link.SetAxis) link.SetAxis(value, VJOY_DEVICE, axis);
-}
-
-void VJoySetButton(uint8_t button, int32_t pressed) {
-  const VirtualJoystickLink& link = virtualJoystickLink;
-  if (link.vjoyAcquired && link.SetBtn) link.SetBtn(pressed, VJOY_DEVICE, button);
+void VJoyPublish(int32_t x, int32_t y, int32_t z, int32_t left, int32_t right) {
+  VirtualJoystickLink& link = virtualJoystickLink;
+  if (!link.vjoyAcquired) return;
+  if (link.UpdateVJD) {
+    // One driver round trip, and the game never sees a half-updated state.
+    VJoyPositionRecord& p = link.position;
+    p.x = x;
+    p.y = y;
+    p.z = z;
+    p.buttons = (left ? 1 << (VJOY_BUTTON_LEFT - 1) : 0) | (right ? 1 << (VJOY_BUTTON_RIGHT - 1) : 0);
+    link.UpdateVJD(VJOY_DEVICE, &p);
+    return;
+  }
+  if (!link.SetAxis || !link.SetBtn) return;
+  link.SetAxis(x, VJOY_DEVICE, VJOY_AXIS_X);
+  link.SetAxis(y, VJOY_DEVICE, VJOY_AXIS_Y);
+  link.SetAxis(z, VJOY_DEVICE, VJOY_AXIS_Z);
+  link.SetBtn(left, VJOY_DEVICE, VJOY_BUTTON_LEFT);
+  link.SetBtn(right, VJOY_DEVICE, VJOY_BUTTON_RIGHT);
 }
 
 void VJoyRelease() {

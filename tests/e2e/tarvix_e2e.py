@@ -98,8 +98,9 @@ def calls(run):
 
 
 def wheel(run, since=0):
-    """(seconds, X) of each output tick, from call number since on."""
-    return [(t, a[0]) for t, f, a in calls(run)[since:] if f == "SetAxis" and a[2] == 48]
+    """(seconds, X) of each publish, from call number since on: X is UpdateVJD's 6th value."""
+    return [(t, a[5] if f == "UpdateVJD" else a[0]) for t, f, a in calls(run)[since:]
+            if f == "UpdateVJD" or f == "SetAxis" and a[2] == 48]
 
 
 def wait_ticks(run, count=2):

@@ -1,6 +1,7 @@
 // The steering and pedal arithmetic and the output tick, one row per case.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <vector>
 
@@ -92,6 +93,32 @@ TEST(Pedals, Modes) {
     EXPECT_NEAR(steeringState.throttle, r.t, 0.01f) << "row " << &r - rows;
     EXPECT_NEAR(steeringState.brake, r.b, 0.01f) << "row " << &r - rows;
     EXPECT_EQ(steeringState.pedalLatch, r.l) << "row " << &r - rows;
+  }
+}
+
+// Direct mode, report by report as the raw input hands them over: every one counts, the filter carries each
+// average's remainder, and a changed axis or button goes out at once; only the tick moves leftButtonHeld.
+TEST(DirectMode, EveryReportCountsAndEachChangeGoesOutAtOnce) {
+  struct Row { int32_t window; float sens; std::vector<int32_t> dx; int reports, press; float wheel; int published; };
+  const Row rows[] = {
+      {0, 10, {1}, 1000, -1, 26384, 1000}, {2, 1, {1, 2}, 1000, -1, 17883, 1000},  // truncated: 1 each, 17384
+      {2, 1, {1, 2, 1, 2}, 4, -1, 16389, 4}, {3, 1, {-1, -1, 1}, 6, -1, 16381, 3},
+      {0, 0.25f, {1}, 8, -1, 16386, 2}, {0, 0, {1}, 3, 1, 16384, 1},  // a press alone goes out
+  };
+  for (const Row& r : rows) {
+    ResetToDefaults(), VJoyFakeReset(), FakeSystemReset();
+    TuningSettings& t = tuningSettings;
+    t.directMode = 1, t.sensitivity = r.sens, t.responseCurve = 1, t.autoCenterForce = 0, SetSmoothingWindow(r.window);
+    OutputTick(), vjoyFakeCalls.clear();
+    for (int i = 0; i < r.reports; ++i)
+      fakeSystem.leftDown = r.press >= 0 && i >= r.press, ApplySteeringDelta(r.dx[i % r.dx.size()]), PublishIfChanged();
+    const std::string last = "48=" + std::to_string(int(r.wheel)) + " 49=0 50=0 b7=" + std::to_string(r.press >= 0) + " b8=0 ";
+    int published = 0;
+    for (size_t at = 0; (at = vjoyFakeCalls.find("48=", at)) != std::string::npos; ++at) ++published;
+    EXPECT_EQ(steeringState.steering, r.wheel) << "row " << &r - rows;
+    EXPECT_EQ(published, r.published) << "row " << &r - rows;
+    EXPECT_EQ(vjoyFakeCalls.substr(std::min(vjoyFakeCalls.rfind("48="), vjoyFakeCalls.size())), last) << "row " << &r - rows;
+    EXPECT_EQ(steeringState.leftButtonHeld, 0);
   }
 }
 

@@ -53,6 +53,7 @@ TEST(Readers, LineRulesAndRoundTrips) {
       {S, "startMin=99999999999999999999\r\n", "startMin=2147483647"},
       {S, "accelBrakeMode=-2147483649\r\n", "accelBrakeMode=-2147483648"},
       {S, "smoothing=99\r\n", "smoothing=32"}, {S, "smoothing=-3\r\n", "smoothing=0"},
+      {S, "directMode=1 x\r\n", "directMode=1"}, {P, "directMode=1\r\n", "directMode=0"},  // not in profiles
       {P, "sensitivity=50\r\n", "curveOnSteering=0"}, {P, "sensitivity=50 " + std::string(63, 'x'), "sensitivity=50.0"},
       {P, "sensitivity= \t 50\r\n", "sensitivity=50.0"}, {P, "sensitivity=   \r\n", "sensitivity=45.0"},
       {P, "curveOnSteering=5\r\n", "curveOnSteering=5"}, {P, "profile=Other\r\n", "profile=Default"},

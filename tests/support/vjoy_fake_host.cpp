@@ -5,6 +5,9 @@
 VirtualJoystickLink virtualJoystickLink;
 std::string vjoyFakeCalls;
 
-void VJoySetAxis(uint32_t axis, int32_t value) { vjoyFakeCalls += std::to_string(axis) + "=" + std::to_string(value) + " "; }
-void VJoySetButton(uint8_t button, int32_t pressed) { vjoyFakeCalls += "b" + std::to_string(button) + "=" + std::to_string(pressed) + " "; }
+void VJoyPublish(int32_t x, int32_t y, int32_t z, int32_t left, int32_t right) {
+  if (!virtualJoystickLink.vjoyAcquired) return;
+  for (auto [name, value] : {std::pair{"48=", x}, {"49=", y}, {"50=", z}, {"b7=", left}, {"b8=", right}})
+    vjoyFakeCalls += name + std::to_string(value) + " ";
+}
 void VJoyFakeReset() { vjoyFakeCalls.clear(), virtualJoystickLink = VirtualJoystickLink{}, virtualJoystickLink.vjoyAcquired = 1; }

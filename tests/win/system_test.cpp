@@ -71,6 +71,7 @@ TEST(VJoyLink, BindsOnlyAWholeLibraryAndADeviceFreeOrItsOwnAndSendsOnlyWhileBoun
       {"standin", "disabled", {"vJoyEnabled()=0"}},
       {"standin", "busy", {"vJoyEnabled()=1", "GetVJDStatus(1)=2"}},
       {"standin", "refuse", {"vJoyEnabled()=1", "GetVJDStatus(1)=1", "RelinquishVJD(1)=-", "AcquireVJD(1)=0"}},
+      {"standin-without-UpdateVJD", "free", {"vJoyEnabled()=1", "GetVJDStatus(1)=1", "RelinquishVJD(1)=-", "AcquireVJD(1)=1", "ResetVJD(1)=1"}},
       {"", "free", {}}};  // no library anywhere
   for (const char* entry : {"vJoyEnabled", "AcquireVJD", "RelinquishVJD", "GetVJDStatus", "SetAxis", "SetBtn", "ResetVJD"})
     cases.push_back({std::string("standin-without-") + entry, "free", {}});
@@ -88,9 +89,22 @@ TEST(VJoyLink, BindsOnlyAWholeLibraryAndADeviceFreeOrItsOwnAndSendsOnlyWhileBoun
     EXPECT_EQ(virtualJoystickLink.library != nullptr, !c.folder.empty());
     std::vector<double> at; EXPECT_EQ(StandinTakeLog(&at), c.bind);
     EXPECT_GE(c.bind.size() > 3 ? at.at(3) - at.at(2) : 1.0, 0.095) << "from relinquish to acquire";
-    OutputTick(); VJoyRelease(); VJoyRelease(); OutputTick();
-    const decltype(c.bind) sent = {"SetAxis(20000,1,48)=1", "SetAxis(16383,1,49)=1", "SetAxis(6553,1,50)=1",
-                        "SetBtn(1,1,7)=1", "SetBtn(0,1,8)=1", "ResetVJD(1)=1", "RelinquishVJD(1)=-"};
+    fakeSystem.leftDown = 1, fakeSystem.rightDown = 0, OutputTick();
+    fakeSystem.leftDown = 0, fakeSystem.rightDown = 1, PublishIfChanged();  // the buttons alone changed
+    VJoyRelease(); VJoyRelease(); OutputTick();
+    // One call with the whole record: every other axis centred, hats neutral; else five calls.
+    std::vector<std::string> sent;
+    for (auto [left, right] : {std::pair{1, 0}, {0, 1}}) {
+      const std::string l = std::to_string(left), r = std::to_string(right), centred = ",16384,16384,16384";
+      if (c.folder == "standin-without-UpdateVJD") {
+        for (const char* axis : {"SetAxis(20000,1,48)=1", "SetAxis(16383,1,49)=1", "SetAxis(6553,1,50)=1"}) sent.push_back(axis);
+        sent.insert(sent.end(), {"SetBtn(" + l + ",1,7)=1", "SetBtn(" + r + ",1,8)=1"});
+      } else {
+        sent.push_back("UpdateVJD(1,1" + centred + ",20000,16383,6553" + centred + centred + centred + centred + "," +
+                       std::to_string(left << 6 | right << 7) + ",-1,-1,-1,-1,0,0,0)=1");
+      }
+    }
+    sent.insert(sent.end(), {"ResetVJD(1)=1", "RelinquishVJD(1)=-"});
     EXPECT_EQ(StandinTakeLog(), bound ? sent : decltype(sent){});
     if (added) RemoveDllDirectory(added);
   }
@@ -135,6 +149,24 @@ TEST_F(Desktop, RawReportsPassOncePerEightMilliseconds) {
     EXPECT_FLOAT_EQ(steeringState.steering, STEERING_CENTER + r.wheel * tuningSettings.sensitivity);
     EXPECT_FLOAT_EQ(steeringState.throttle, r.throttle * AXIS_MAX / 100);
   }
+}
+
+// The clock stands still, so the gate would pass none of these reports; direct mode takes each one, reading
+// those queued behind the first in batches, and sends the record after each drain without a tick.
+TEST_F(Desktop, DirectModeTakesEveryReportAndPublishesAtOnce) {
+  const std::string folder = Beside("standin");
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+  const DLL_DIRECTORY_COOKIE standin = AddDllDirectory(std::wstring(folder.begin(), folder.end()).c_str());
+  for (HMODULE m; (m = GetModuleHandleA("vJoyInterface.dll")) && FreeLibrary(m);) {}
+  virtualJoystickLink = VirtualJoystickLink{}; ASSERT_EQ(VJoyBind(), 1); StandinTakeLog();
+  tuningSettings.directMode = 1; tuningSettings.smoothing = 0; steeringState.lastRawInputMicros = fakeSystem.clockMicros = 1000;
+  ASSERT_EQ(Inject("move 2 0 move 3 0 move -1 -4"), 0);
+  EXPECT_TRUE(PumpUntil([] { return steeringState.steering == STEERING_CENTER + 4 * 45.0f; }));
+  const std::vector<std::string> sent = StandinTakeLog();
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(sent.back().substr(0, 48), "UpdateVJD(1,1,16384,16384,16384,16564,1310,0,163");
+  VJoyRelease(); FreeLibrary(static_cast<HMODULE>(virtualJoystickLink.library)); virtualJoystickLink = VirtualJoystickLink{};
+  RemoveDllDirectory(standin);
 }
 
 TEST_F(Desktop, RawReportsSteerWhileAnotherProgramHasTheFocus) {

@@ -24,6 +24,12 @@
 // arguments are decimal, in the library's own order; result is decimal, or '-'
 // for RelinquishVJD, which returns nothing. Example:
 //   918273645 10000000 SetAxis(16383,1,48) 1
+// UpdateVJD logs the device number, then every field of the position record
+// it was given, in record order (27 values: the device byte, 18 axes from
+// throttle to VBRZ with X, Y, Z 5th to 7th, buttons 1-32, 4 hats as signed
+// numbers, buttons 33-128 as three numbers), or only the device number when
+// the record pointer is null:
+//   918273645 10000000 UpdateVJD(1,1,16384,16384,16384,20000,0,0,...,64,-1,-1,-1,-1,0,0,0) 1
 //
 // State file, one line: acquired=<0|1> X=<v> Y=<v> Z=<v> RX=<v> RY=<v> RZ=<v>
 // SL0=<v> SL1=<v> buttons=<numbers of the pressed buttons, comma separated, or ->
@@ -33,6 +39,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -45,6 +52,37 @@ const UINT AXIS_FIRST = 0x30;  // HID usages X .. slider 1
 const int AXIS_COUNT = 8;
 const int BUTTON_COUNT = 128;
 const char* const AXIS_NAMES[AXIS_COUNT] = {"X", "Y", "Z", "RX", "RY", "RZ", "SL0", "SL1"};
+
+// The position record UpdateVJD takes, decoded by offset. Read from vJoy's
+// public header: a byte, then 32-bit fields, default packing. Kept apart from
+// the program's own record, so a test against this stand-in checks that one.
+const size_t RECORD_FIRST_AXIS = 4;   // 18 axes: throttle, rudder, aileron, X ...
+const size_t RECORD_X = 16;           // X, Y, Z, RX, RY, RZ, slider, dial in a row
+const size_t RECORD_BUTTONS = 76;     // buttons 1-32, one bit each
+const size_t RECORD_HATS = 80;        // four hats
+const size_t RECORD_MORE_BUTTONS = 96;  // buttons 33-128
+const size_t RECORD_SIZE = 108;
+const int RECORD_AXES = 18;
+const int RECORD_VALUES = 26;  // every 32-bit field after the device byte
+
+// The header's field list, to check the offsets above against its layout.
+struct DocumentedPosition {
+  BYTE bDevice;
+  LONG wThrottle, wRudder, wAileron, wAxisX, wAxisY, wAxisZ, wAxisXRot, wAxisYRot, wAxisZRot;
+  LONG wSlider, wDial, wWheel, wAxisVX, wAxisVY, wAxisVZ, wAxisVBRX, wAxisVBRY, wAxisVBRZ;
+  LONG lButtons;
+  DWORD bHats, bHatsEx1, bHatsEx2, bHatsEx3;
+  LONG lButtonsEx1, lButtonsEx2, lButtonsEx3;
+};
+static_assert(offsetof(DocumentedPosition, wThrottle) == RECORD_FIRST_AXIS, "first axis");
+static_assert(offsetof(DocumentedPosition, wAxisX) == RECORD_X, "X");
+static_assert(offsetof(DocumentedPosition, wDial) == RECORD_X + 4 * (AXIS_COUNT - 1), "the eighth axis");
+static_assert(offsetof(DocumentedPosition, wAxisVBRZ) == RECORD_FIRST_AXIS + 4 * (RECORD_AXES - 1), "last axis");
+static_assert(offsetof(DocumentedPosition, lButtons) == RECORD_BUTTONS, "buttons");
+static_assert(offsetof(DocumentedPosition, bHats) == RECORD_HATS, "hats");
+static_assert(offsetof(DocumentedPosition, lButtonsEx1) == RECORD_MORE_BUTTONS, "more buttons");
+static_assert(sizeof(DocumentedPosition) == RECORD_SIZE, "size");
+static_assert(RECORD_FIRST_AXIS + 4 * RECORD_VALUES == RECORD_SIZE, "26 fields after the byte");
 
 enum StandinMode { MODE_FREE, MODE_DISABLED, MODE_OWNED, MODE_BUSY, MODE_MISSING, MODE_REFUSE };
 
@@ -98,7 +136,7 @@ void StandinLog(const char* call, const char* result) {
   LARGE_INTEGER counter, frequency;
   QueryPerformanceCounter(&counter);
   QueryPerformanceFrequency(&frequency);
-  char line[256];
+  char line[512];
   int length = std::snprintf(line, sizeof line, "%lld %lld %s %s\n",
                              static_cast<long long>(counter.QuadPart),
                              static_cast<long long>(frequency.QuadPart), call, result);
@@ -241,6 +279,43 @@ STANDIN_EXPORT BOOL __cdecl SetBtn(BOOL Value, UINT rID, UCHAR nBtn) {
   char call[64];
   std::snprintf(call, sizeof call, "SetBtn(%d,%u,%u)", static_cast<int>(Value), rID,
                 static_cast<unsigned>(nBtn));
+  StandinLogInt(call, ok);
+  if (ok) StandinWriteState();
+  return ok;
+}
+#endif
+
+#ifndef STANDIN_WITHOUT_UpdateVJD
+static LONG RecordValue(const unsigned char* record, size_t offset) {
+  LONG value;
+  std::memcpy(&value, record + offset, sizeof value);
+  return value;
+}
+
+// The whole device at once: its axes and buttons as the state file shows them.
+STANDIN_EXPORT BOOL __cdecl UpdateVJD(UINT rID, PVOID pData) {
+  BOOL ok = rID == STANDIN_DEVICE && standinDevice.acquired && pData != nullptr;
+  const unsigned char* record = static_cast<const unsigned char*>(pData);
+  char call[400];
+  size_t length = 0;
+  StandinAppend(call, sizeof call, &length, "UpdateVJD(");
+  StandinAppendNumber(call, sizeof call, &length, static_cast<long>(rID));
+  if (record) {
+    StandinAppend(call, sizeof call, &length, ",");
+    StandinAppendNumber(call, sizeof call, &length, record[0]);
+    for (int i = 0; i < RECORD_VALUES; ++i) {
+      StandinAppend(call, sizeof call, &length, ",");
+      StandinAppendNumber(call, sizeof call, &length, RecordValue(record, RECORD_FIRST_AXIS + 4 * i));
+    }
+  }
+  StandinAppend(call, sizeof call, &length, ")");
+  if (ok) {
+    for (int i = 0; i < AXIS_COUNT; ++i) standinDevice.axes[i] = RecordValue(record, RECORD_X + 4 * i);
+    for (int b = 0; b < BUTTON_COUNT; ++b) {
+      const size_t word = b < 32 ? RECORD_BUTTONS : RECORD_MORE_BUTTONS + 4 * (b / 32 - 1);
+      standinDevice.buttons[b] = (static_cast<unsigned long>(RecordValue(record, word)) >> (b % 32)) & 1;
+    }
+  }
   StandinLogInt(call, ok);
   if (ok) StandinWriteState();
   return ok;
