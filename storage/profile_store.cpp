@@ -5,10 +5,12 @@
 #include "engine/steering.h"
 #include "engine/tuning.h"
 #include "storage/file_replace.h"
+#include "storage/game_profiles.h"
 #include "storage/settings_file.h"
 
 char profileNames[PROFILE_LIST_SIZE][PROFILE_NAME_SIZE];
 int32_t profileCount;
+char profileGames[PROFILE_LIST_SIZE][PROFILE_NAME_SIZE];
 
 namespace {
 
@@ -104,6 +106,28 @@ void MakeActiveProfile(const char* name) {
   SaveSettings();
 }
 
+// The game line takes its whole value, blanks included: file names may hold them.
+int ReadGameValue(const char* key, const char* rest, char* game) {
+  if (std::strcmp(key, "game") != 0) return 0;
+  CopyTextValue(game, PROFILE_NAME_SIZE, rest);
+  return 1;
+}
+
+// Only the game line of a listed profile's file, so switching never opens files.
+void ReadListedGames(const char* name, char* game) {
+  char path[STORAGE_PATH_SIZE];
+  if (!BuildProfilePath(name, path)) return;
+  FILE* file = std::fopen(path, "rb");
+  if (!file) return;
+  char piece[LINE_PIECE_MAX + 1];
+  char key[KEY_MAX + 1];
+  const char* rest;
+  while (ReadLinePiece(file, piece)) {
+    if (SplitKeyValue(piece, key, KEY_MAX, &rest)) ReadGameValue(key, rest, game);
+  }
+  std::fclose(file);
+}
+
 void ApplyProfileValue(const char* key, const char* value) {
   if (ApplyTuningValue(key, value)) return;
   if (std::strcmp(key, "curveOnSteering") == 0) tuningSettings.curveOnSteering = ParseIntValue(value);
@@ -135,17 +159,21 @@ void WriteProfileStream(FILE* file) {
                static_cast<double>(t.sensitivity), static_cast<double>(t.responseCurve),
                static_cast<int>(t.smoothing), static_cast<double>(t.autoCenterForce),
                static_cast<double>(t.steeringLimit), static_cast<int>(t.curveOnSteering));
+  // Profiles without games stay the six-line files older versions read.
+  if (t.game[0]) std::fprintf(file, "game=%.*s\r\n", static_cast<int>(sizeof t.game - 1), t.game);
 }
 
 void ReadProfileStream(FILE* file) {
   // Older profiles without the line load with the curve on centring only.
   tuningSettings.curveOnSteering = 0;
+  std::memset(tuningSettings.game, 0, sizeof tuningSettings.game);
   char piece[LINE_PIECE_MAX + 1];
   char key[KEY_MAX + 1];
   char value[PROFILE_VALUE_MAX + 1];
   const char* rest;
   while (ReadLinePiece(file, piece)) {
     if (!SplitKeyValue(piece, key, KEY_MAX, &rest)) continue;
+    if (ReadGameValue(key, rest, tuningSettings.game)) continue;
     // The value is the first word after the '='.
     while (IsBlank(*rest)) ++rest;
     size_t length = 0;
@@ -161,7 +189,7 @@ void ReadProfileStream(FILE* file) {
 
 void SaveProfile(const char* name) {
   char path[STORAGE_PATH_SIZE];
-  if (!BuildProfilePath(name, path)) return;
+  if (!BuildProfilePath(name, path) || !IsValidGameList(tuningSettings.game)) return;
   // Only a profile that is really on disk becomes the active one.
   if (!WriteFileReplacing(path, WriteProfileStream)) return;
   MakeActiveProfile(name);
@@ -188,6 +216,7 @@ void DeleteProfile(const char* name) {
 
 void ClearProfileList() {
   std::memset(profileNames, 0, sizeof profileNames);
+  std::memset(profileGames, 0, sizeof profileGames);
   profileCount = 0;
 }
 
@@ -206,6 +235,7 @@ int AddListedProfile(const char* fileName) {
   if (nameLength >= PROFILE_NAME_SIZE) return 0;
   std::memcpy(profileNames[profileCount], fileName, nameLength);
   profileNames[profileCount][nameLength] = 0;
+  ReadListedGames(profileNames[profileCount], profileGames[profileCount]);
   ++profileCount;
   return profileCount >= PROFILE_LIST_SIZE;
 }

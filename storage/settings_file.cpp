@@ -7,6 +7,7 @@
 #include "engine/steering.h"
 #include "engine/tuning.h"
 #include "storage/file_replace.h"
+#include "storage/game_profiles.h"
 
 char settingsFilePath[STORAGE_PATH_SIZE];
 char profileFolderPath[STORAGE_PATH_SIZE];
@@ -51,6 +52,8 @@ void ApplySettingsValue(const char* key, const char* value) {
     CopyTextValue(t.hotkeyRecenter, sizeof t.hotkeyRecenter, value);
   } else if (std::strcmp(key, "profile") == 0) {
     CopyTextValue(t.profile, sizeof t.profile, value);
+  } else if (std::strcmp(key, "autoProfile") == 0) {
+    t.autoProfile = ParseIntValue(value);
   }
 }
 
@@ -211,7 +214,7 @@ int CopyTextValue(char* field, int fieldSize, const char* text) {
 // ---- Settings format -------------------------------------------------------
 
 void WriteSettingsStream(FILE* file) {
-  const TuningSettings& t = tuningSettings;
+  const TuningSettings t = SettingsFileRecord();
   std::fprintf(file,
                "sensitivity=%.1f\r\nresponseCurve=%.2f\r\nsmoothing=%d\r\n"
                "autoCenterForce=%.1f\r\nsteeringLimit=%.1f\r\nstartMin=%d\r\n"
@@ -225,6 +228,7 @@ void WriteSettingsStream(FILE* file) {
                static_cast<int>(sizeof t.hotkeyLock - 1), t.hotkeyLock,
                static_cast<int>(sizeof t.hotkeyRecenter - 1), t.hotkeyRecenter);
   std::fprintf(file, "profile=%.*s\r\n", static_cast<int>(sizeof t.profile - 1), t.profile);
+  std::fprintf(file, "autoProfile=%d\r\n", static_cast<int>(t.autoProfile));
 }
 
 void ReadSettingsStream(FILE* file) {
