@@ -13,6 +13,7 @@
 #include "engine/output_tick.h"
 #include "engine/system_seam.h"
 #include "engine/tuning.h"
+#include "input/foreground.h"
 #include "input/hotkeys.h"
 #include "input/raw_input.h"
 #include "storage/launch_at_startup.h"
@@ -176,6 +177,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   AddTrayIcon(mainWindow);
   hotkeyWindow = mainWindow;
   RegisterHotkeys();
+  StartForegroundWatch();
 
   // 14. Start in the tray when asked to.
   ShowWindow(mainWindow, tuningSettings.startMin ? SW_HIDE : SW_SHOW);
@@ -214,6 +216,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     }
 
     const int tickDue = TickScheduleTake(&tickSchedule, now);
+    // A profile that follows its game loads here, never inside a modal loop.
+    RunForegroundWatch(tickDue);
     // A frame only where it can be seen: at each tick, for the live values,
     // and at once when the window has had input, so a click acts in its frame.
     const int drawFrame = (tickDue || drained.mainWindowMessages) && MainWindowOnScreen();
@@ -227,6 +231,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (drawFrame) nk_gdi_render(backgroundColor);
   }
 
+  StopForegroundWatch();
   DestroyLoopTimer();
   RemoveTrayIcon();
   VJoyRelease();  // a no-op after the tray's Exit

@@ -19,10 +19,12 @@ void ResetToDefaults() {
   std::memset(t.hotkeyLock, 0, sizeof t.hotkeyLock);
   std::memset(t.hotkeyRecenter, 0, sizeof t.hotkeyRecenter);
   std::memset(t.profile, 0, sizeof t.profile);
+  std::memset(t.game, 0, sizeof t.game);
   std::strcpy(t.hotkeyLock, "F4");
   std::strcpy(t.hotkeyRecenter, "^R");
   std::strcpy(t.profile, "Default");
   t.directMode = 0;
+  t.autoProfile = 1;
 
   steeringState = SteeringState{};
   steeringState.steering = 16384.0f;

@@ -20,6 +20,8 @@ struct TuningSettings {
   char hotkeyRecenter[32];
   char profile[128];
   int32_t directMode;  // 1: every report counts and the axes go out as it arrives
+  int32_t autoProfile;  // profiles that name a game load when it comes to the front
+  char game[128];       // the active profile's games: file names separated by ';'
 };
 
 constexpr int STEERING_RING_SLOTS = 32;

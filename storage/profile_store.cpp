@@ -5,10 +5,12 @@
 #include "engine/steering.h"
 #include "engine/tuning.h"
 #include "storage/file_replace.h"
+#include "storage/game_profiles.h"
 #include "storage/settings_file.h"
 
 char profileNames[PROFILE_LIST_SIZE][PROFILE_NAME_SIZE];
 int32_t profileCount;
+char profileGames[PROFILE_LIST_SIZE][PROFILE_NAME_SIZE];
 
 namespace {
 
@@ -96,6 +98,31 @@ void MakeActiveProfile(const char* name) {
   SaveSettings();
 }
 
+constexpr int LINE_PIECE_MAX = 255;
+constexpr int KEY_MAX = 63;
+
+// The game line takes its whole value, blanks included: file names may hold them.
+int ReadGameValue(const char* key, const char* rest, char* game) {
+  if (std::strcmp(key, "game") != 0) return 0;
+  CopyTextValue(game, PROFILE_NAME_SIZE, rest);
+  return 1;
+}
+
+// Only the game line of a listed profile's file, so switching never opens files.
+void ReadListedGames(const char* name, char* game) {
+  char path[STORAGE_PATH_SIZE];
+  if (!BuildProfilePath(name, path)) return;
+  FILE* file = std::fopen(path, "rb");
+  if (!file) return;
+  char piece[LINE_PIECE_MAX + 1];
+  char key[KEY_MAX + 1];
+  const char* rest;
+  while (ReadLinePiece(file, piece)) {
+    if (SplitKeyValue(piece, key, KEY_MAX, &rest)) ReadGameValue(key, rest, game);
+  }
+  std::fclose(file);
+}
+
 }  // namespace
 
 int IsValidProfileName(const char* name) {
@@ -116,7 +143,7 @@ int IsValidProfileName(const char* name) {
 
 void SaveProfile(const char* name) {
   char path[STORAGE_PATH_SIZE];
-  if (!BuildProfilePath(name, path)) return;
+  if (!BuildProfilePath(name, path) || !IsValidGameList(tuningSettings.game)) return;
   // Only a profile that is really on disk becomes the active one.
   if (!WriteFileReplacing(path, WriteProfileStream)) return;
   MakeActiveProfile(name);
@@ -143,6 +170,7 @@ void DeleteProfile(const char* name) {
 
 void ClearProfileList() {
   std::memset(profileNames, 0, sizeof profileNames);
+  std::memset(profileGames, 0, sizeof profileGames);
   profileCount = 0;
 }
 
@@ -161,6 +189,7 @@ int AddListedProfile(const char* fileName) {
   if (nameLength >= PROFILE_NAME_SIZE) return 0;
   std::memcpy(profileNames[profileCount], fileName, nameLength);
   profileNames[profileCount][nameLength] = 0;
+  ReadListedGames(profileNames[profileCount], profileGames[profileCount]);
   ++profileCount;
   return profileCount >= PROFILE_LIST_SIZE;
 }

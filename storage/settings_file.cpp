@@ -9,6 +9,7 @@
 #include "engine/tuning.h"
 #include "storage/file_replace.h"
 #include "storage/profile_store.h"
+#include "storage/game_profiles.h"
 
 char settingsFilePath[STORAGE_PATH_SIZE];
 char profileFolderPath[STORAGE_PATH_SIZE];
@@ -65,6 +66,9 @@ const StorageKey STORAGE_KEYS[] = {
     {"hotkeyRecenter", KEY_TEXT, "%.*s", TUNING_FIELD(hotkeyRecenter), IN_SETTINGS, READ_WHOLE, READ_WHOLE, 0},
     {"profile", KEY_TEXT, "%.*s", TUNING_FIELD(profile), IN_SETTINGS, READ_WHOLE, READ_WHOLE, 0},
     {"directMode", KEY_INT, "%d", TUNING_FIELD(directMode), IN_SETTINGS, READ_WHOLE, READ_FIRST_WORD, 0},
+    {"autoProfile", KEY_INT, "%d", TUNING_FIELD(autoProfile), IN_SETTINGS, READ_WHOLE, READ_FIRST_WORD, 0},
+    // Executable names may hold blanks: the profile reader takes this one whole.
+    {"game", KEY_TEXT, "%.*s", TUNING_FIELD(game), IN_PROFILE, READ_WHOLE, READ_WHOLE, 1},
 };
 #undef TUNING_FIELD
 
@@ -82,8 +86,8 @@ int StartsWithNoCase(const char* text, const char* word) {
   return 1;
 }
 
-char* KeyField(const StorageKey& key) {
-  return reinterpret_cast<char*>(&tuningSettings) + key.field;
+char* KeyField(const StorageKey& key, TuningSettings* record = &tuningSettings) {
+  return reinterpret_cast<char*>(record) + key.field;
 }
 
 void ApplyKeyValue(const StorageKey& key, const char* value) {
@@ -141,10 +145,10 @@ void ReadKeyedStream(FILE* file, uint8_t inFile) {
   }
 }
 
-void WriteKeyedStream(FILE* file, uint8_t inFile) {
+void WriteKeyedStream(FILE* file, uint8_t inFile, TuningSettings record) {
   for (const StorageKey& row : STORAGE_KEYS) {
     if (!(row.files & inFile)) continue;
-    const char* field = KeyField(row);
+    const char* field = KeyField(row, &record);
     if (row.onlyWhenSet && row.kind == KEY_TEXT && !field[0]) continue;
     std::fprintf(file, "%s=", row.name);
     switch (row.kind) {
@@ -306,18 +310,20 @@ int CopyTextValue(char* field, int fieldSize, const char* text) {
 
 // ---- Settings format -------------------------------------------------------
 
-void WriteSettingsStream(FILE* file) { WriteKeyedStream(file, IN_SETTINGS); }
+void WriteSettingsStream(FILE* file) { WriteKeyedStream(file, IN_SETTINGS, SettingsFileRecord()); }
 
 void ReadSettingsStream(FILE* file) {
   ReadKeyedStream(file, IN_SETTINGS);
   steeringState.profileModified = 0;
 }
 
-void WriteProfileStream(FILE* file) { WriteKeyedStream(file, IN_PROFILE); }
+void WriteProfileStream(FILE* file) { WriteKeyedStream(file, IN_PROFILE, tuningSettings); }
 
 void ReadProfileStream(FILE* file) {
-  // Older profiles without the line load with the curve on centring only.
+  // Older profiles without the line load with the curve on centring only;
+  // a profile without games has none.
   tuningSettings.curveOnSteering = 0;
+  std::memset(tuningSettings.game, 0, sizeof tuningSettings.game);
   ReadKeyedStream(file, IN_PROFILE);
 }
 

@@ -8,6 +8,7 @@
 #include "engine/steering.h"
 #include "engine/tuning.h"
 #include "input/hotkeys.h"
+#include "storage/game_profiles.h"
 #include "storage/launch_at_startup.h"
 #include "storage/profile_store.h"
 #include "storage/settings_file.h"
@@ -18,10 +19,15 @@
 
 int32_t selectedProfile = 0;
 char profileNameInput[PANEL_NAME_SIZE];
+char profileGamesInput[PANEL_NAME_SIZE];
+// The name whose games the field was last filled with.
+static char gamesFieldName[PANEL_NAME_SIZE];
 char appliedHotkeyLock[PANEL_HOTKEY_SIZE];
 char appliedHotkeyRecenter[PANEL_HOTKEY_SIZE];
 
 static constexpr int PANEL_LINE_SIZE = 256;
+// Six rows at a time; the list scrolls for more.
+static constexpr float PROFILE_LIST_HEIGHT = 224;
 static const char* const LOCK_KEY_NOTES[3] = {"", " (hotkey taken)", " (hotkey not available)"};
 static const char* const RESET_KEY_NOTES[3] = {"", " | Reset key taken", " | Reset key not available"};
 static const char DEFAULT_PROFILE_NAME[] = "Default";
@@ -193,11 +199,21 @@ static void BuildControlsTab(nk_context* ctx, char* line) {
     nk_label_colored(ctx, settingsSaveError, NK_TEXT_LEFT, Themed(UNSAVED_TEXT));
     return;
   }
-  std::snprintf(line, PANEL_LINE_SIZE, "Mouse Lock: %s%s | Right-Click Mode: %s%s",
-                steeringState.mouseLocked ? "Active" : "Inactive",
-                HotkeyStateNote(hotkeyLockState, LOCK_KEY_NOTES),
-                tuningSettings.accelBrakeMode ? "Enabled" : "Disabled",
-                HotkeyStateNote(hotkeyRecenterState, RESET_KEY_NOTES));
+  const char* lockState = steeringState.mouseLocked ? "Active" : "Inactive";
+  const char* lockNote = HotkeyStateNote(hotkeyLockState, LOCK_KEY_NOTES);
+  const char* resetNote = HotkeyStateNote(hotkeyRecenterState, RESET_KEY_NOTES);
+  // The automatic profile takes the place of the pedal mode, which the
+  // Settings tab shows anyway.
+  if (autoProfileState.waiting) {
+    std::snprintf(line, PANEL_LINE_SIZE, "Mouse Lock: %s%s | Auto-switch waits: unsaved changes%s",
+                  lockState, lockNote, resetNote);
+  } else if (autoProfileState.active) {
+    std::snprintf(line, PANEL_LINE_SIZE, "Mouse Lock: %s%s | Auto: %s (%s)%s", lockState, lockNote,
+                  tuningSettings.profile, autoProfileState.matched, resetNote);
+  } else {
+    std::snprintf(line, PANEL_LINE_SIZE, "Mouse Lock: %s%s | Right-Click Mode: %s%s", lockState,
+                  lockNote, tuningSettings.accelBrakeMode ? "Enabled" : "Disabled", resetNote);
+  }
   nk_label(ctx, line, NK_TEXT_LEFT);
 }
 
@@ -223,33 +239,50 @@ static void BuildProfileRows(nk_context* ctx) {
   }
 }
 
+// The games field follows the name field: a listed profile's games, or none
+// for a new name, so a profile saved under a new name starts without games.
+static void FollowNameWithGames() {
+  if (std::strcmp(gamesFieldName, profileNameInput) == 0) return;
+  CopyText(gamesFieldName, PANEL_NAME_SIZE, profileNameInput);
+  const int index = FindListedProfile(profileNameInput);
+  CopyText(profileGamesInput, PANEL_NAME_SIZE, index >= 0 ? profileGames[index] : "");
+}
+
 static void BuildProfilesTab(nk_context* ctx, char* line) {
   nk_layout_row_dynamic(ctx, 20, 1);
   nk_label(ctx, "Available Profiles", NK_TEXT_LEFT);
-  BuildProfileRows(ctx);
+  nk_layout_row_dynamic(ctx, PROFILE_LIST_HEIGHT, 1);
+  if (nk_group_begin(ctx, "profile_list", NK_WINDOW_BORDER)) {
+    BuildProfileRows(ctx);
+    nk_group_end(ctx);
+  }
 
-  Spacer(ctx, 16);
+  Spacer(ctx, 8);
   nk_layout_row_dynamic(ctx, 20, 1);
   nk_label(ctx, "Profile Name:", NK_TEXT_LEFT);
   nk_layout_row_dynamic(ctx, 36, 1);
   // Nuklear's limit counts the terminator: the whole buffer gives 127 characters.
   nk_edit_string_zero_terminated(ctx, NK_EDIT_FIELD, profileNameInput, PANEL_NAME_SIZE,
                                  nk_filter_default);
+  FollowNameWithGames();
+  const int gamesValid = IsValidGameList(profileGamesInput);
 
-  Spacer(ctx, 8);
   nk_layout_row_dynamic(ctx, 36, 3);
   // Each condition is taken just before its button, so it sees an earlier click.
   int named = profileNameInput[0] != '\0';
   if (ProfileActionButton(ctx, "Load", named && FindListedProfile(profileNameInput) >= 0)) {
+    NoteUserProfileChoice(profileNameInput);
     LoadProfile(profileNameInput);
     SelectListedProfile(profileNameInput);
   }
 
   named = profileNameInput[0] != '\0';
-  int saveAvailable = named && !IsDefaultProfileName(profileNameInput);
+  int saveAvailable = named && !IsDefaultProfileName(profileNameInput) && gamesValid;
   int update = saveAvailable && std::strcmp(profileNameInput, tuningSettings.profile) == 0 &&
                steeringState.profileModified;
   if (ProfileActionButton(ctx, update ? "Update" : "Save", saveAvailable)) {
+    NoteUserProfileChoice(profileNameInput);
+    CopyText(tuningSettings.game, sizeof tuningSettings.game, profileGamesInput);
     SaveProfile(profileNameInput);
     ScanProfiles();
     SelectListedProfile(profileNameInput);
@@ -266,8 +299,21 @@ static void BuildProfilesTab(nk_context* ctx, char* line) {
   }
 
   Spacer(ctx, 8);
+  nk_layout_row_dynamic(ctx, 20, 1);
+  nk_label(ctx, "Auto-load for:", NK_TEXT_LEFT);
+  static const float GAMES_ROW[2] = {0.66f, 0.34f};
+  nk_layout_row(ctx, NK_DYNAMIC, 36, 2, GAMES_ROW);
+  nk_edit_string_zero_terminated(ctx, NK_EDIT_FIELD, profileGamesInput, PANEL_NAME_SIZE,
+                                 nk_filter_default);
+  if (nk_button_label(ctx, "Use Last Game") && lastGameProgram[0]) {
+    CopyText(profileGamesInput, PANEL_NAME_SIZE, lastGameProgram);
+  }
+
   nk_layout_row_dynamic(ctx, 14, 1);
-  if (steeringState.profileModified && profileNameInput[0] != '\0') {
+  if (!gamesValid) {
+    nk_label_colored(ctx, "Auto-load: plain file names only, separated by ';'", NK_TEXT_CENTERED,
+                     Themed(UNSAVED_TEXT));
+  } else if (steeringState.profileModified && profileNameInput[0] != '\0') {
     std::snprintf(line, PANEL_LINE_SIZE,
                   "Unsaved changes! Click 'Update' to save modifications to '%s'",
                   tuningSettings.profile);
@@ -279,8 +325,15 @@ static void BuildProfilesTab(nk_context* ctx, char* line) {
 }
 
 static int OptionButton(nk_context* ctx, int32_t on, const char* enabled, const char* disabled) {
-  nk_layout_row_dynamic(ctx, 36, 1);
   return nk_button_label(ctx, on ? enabled : disabled);
+}
+
+// Two options a row: their titles, then their switches.
+static void OptionTitles(nk_context* ctx, const char* left, const char* right) {
+  nk_layout_row_dynamic(ctx, 20, 2);
+  nk_label(ctx, left, NK_TEXT_LEFT);
+  nk_label(ctx, right, NK_TEXT_LEFT);
+  nk_layout_row_dynamic(ctx, 36, 2);
 }
 
 static void HotkeyGroup(nk_context* ctx, const char* id, const char* caption, char* text,
@@ -312,6 +365,7 @@ static void BuildSettingsTab(nk_context* ctx) {
 
   nk_layout_row_dynamic(ctx, 20, 1);
   nk_label(ctx, "Steering Options", NK_TEXT_LEFT);
+  nk_layout_row_dynamic(ctx, 36, 1);
   if (OptionButton(ctx, t.curveOnSteering, "Curve on Steering: Enabled",
                    "Curve on Steering: Disabled")) {
     // Only profiles carry this value, so the profile is not marked modified.
@@ -325,29 +379,28 @@ static void BuildSettingsTab(nk_context* ctx) {
                    NK_TEXT_LEFT, Themed(CURVE_NOTE_TEXT));
 
   Spacer(ctx, 16);
-  nk_layout_row_dynamic(ctx, 20, 1);
-  nk_label(ctx, "Launch at Startup", NK_TEXT_LEFT);
-  if (OptionButton(ctx, t.startWithWindows, "Enabled (runs when Windows starts)",
-                   "Disabled (manual start required)")) {
+  OptionTitles(ctx, "Launch at Startup", "Start Minimized");
+  if (OptionButton(ctx, t.startWithWindows, "Enabled (runs at sign-in)",
+                   "Disabled (manual start)")) {
     t.startWithWindows = t.startWithWindows ? 0 : 1;
     SetLaunchAtStartup(t.startWithWindows);
     SaveSettings();
   }
-
-  nk_layout_row_dynamic(ctx, 20, 1);
-  nk_label(ctx, "Start Minimized", NK_TEXT_LEFT);
-  if (OptionButton(ctx, t.startMin, "Enabled (starts in tray)",
-                   "Disabled (shows window on start)")) {
+  if (OptionButton(ctx, t.startMin, "Enabled (starts in tray)", "Disabled (shows window)")) {
     t.startMin = t.startMin ? 0 : 1;
     SaveSettings();
   }
 
-  nk_layout_row_dynamic(ctx, 20, 1);
-  nk_label(ctx, "Right-Click for Throttle/Brake", NK_TEXT_LEFT);
-  if (OptionButton(ctx, t.accelBrakeMode, "Enabled (hold right-click to use)",
+  OptionTitles(ctx, "Right-Click for Throttle/Brake", "Auto-Switch Profiles");
+  if (OptionButton(ctx, t.accelBrakeMode, "Enabled (hold right-click)",
                    "Disabled (always active)")) {
     t.accelBrakeMode = t.accelBrakeMode ? 0 : 1;
     SaveSettings();
+  }
+  if (OptionButton(ctx, t.autoProfile, "Enabled (follows the game)", "Disabled")) {
+    t.autoProfile = t.autoProfile ? 0 : 1;
+    SaveSettings();
+    RecheckAutoProfile();
   }
 
   nk_layout_row_dynamic(ctx, 20, 1);
@@ -368,7 +421,9 @@ static void BuildSettingsTab(nk_context* ctx) {
   Spacer(ctx, 16);
   nk_layout_row_dynamic(ctx, 20, 1);
   nk_label(ctx, "Hotkeys", NK_TEXT_LEFT);
-  nk_layout_row_dynamic(ctx, 60, 2);
+  // Caption and field inside the group's own padding, drawn whole.
+  const nk_style_window& window = ctx->style.window;
+  nk_layout_row_dynamic(ctx, 16 + window.spacing.y + 36 + 2 * window.group_padding.y, 2);
   HotkeyGroup(ctx, "lock_hotkey", "Toggle Mouse Lock:", t.hotkeyLock, appliedHotkeyLock,
               hotkeyLockState);
   HotkeyGroup(ctx, "center_hotkey", "Reset Steering:", t.hotkeyRecenter, appliedHotkeyRecenter,

@@ -11,6 +11,9 @@ constexpr int PANEL_HOTKEY_SIZE = 32;
 // none; it starts at 0 and is only compared with row indices.
 extern int32_t selectedProfile;
 extern char profileNameInput[PANEL_NAME_SIZE];
+// The "Auto-load for:" field: the games of the profile named in
+// profileNameInput, saved with it.
+extern char profileGamesInput[PANEL_NAME_SIZE];
 // The hotkey texts as last applied from their fields (empty at start).
 extern char appliedHotkeyLock[PANEL_HOTKEY_SIZE];
 extern char appliedHotkeyRecenter[PANEL_HOTKEY_SIZE];

@@ -2,6 +2,7 @@
 missing vJoy, mouse to axes, hotkeys and the mouse lock, theme."""
 import os
 import subprocess
+import time
 
 from tarvix_e2e import *  # noqa: F401,F403 (the shared helpers)
 
@@ -117,6 +118,44 @@ def steering_hotkeys_and_theme():
     exit_from_tray(run, tuned)
 
 
+def front(exe, at):
+    """Starts one of Wine's programs; its function points at it, centres the wheel, then gives it the foreground
+    with a click (there is no window manager) and answers when that began."""
+    spawn(["wine", exe], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait(lambda: windows(exe.split(".")[0]), exe, 60)
+    window = windows(exe.split(".")[0])[0]
+    xdo("windowsize", window, 200, 150), xdo("windowmove", window, *at)
+
+    def focus(run):
+        xdo("mousemove", at[0] + 100, at[1] + 75)
+        helper("keys", CTRL_R)
+        wait_axes(run, lambda X, y, z: X == 16384, "Ctrl+R to centre the wheel")
+        return time.monotonic(), xdo("click", 1), xdo("windowfocus", "--sync", window)
+    return focus
+
+
+def profiles_follow_their_game():
+    """A profile naming notepad.exe loads within 200 ms of notepad coming to the front; another program brings
+    the user's own back. The settings file, rewritten at each switch, keeps naming the user's profile."""
+    exact = dict(responseCurve="1.00", smoothing="0", autoCenterForce="0.0")
+    settings = fill("settings.txt", startMin="0", accelBrakeMode="0", **exact)
+    seed({"settings.txt": settings, "Profiles/Default.txt": fill("Default.txt", **exact),
+          "Profiles/Notes.txt": fill("Default.txt", sensitivity="25.0", **exact) + b"game=a.exe; NOTEPAD.EXE\r\n"})
+    pad, mine = front("notepad.exe", (960, 20)), front("winemine.exe", (960, 400))
+    run = start()
+    wait(lambda: windows(TITLE), "the main window")
+    wait_ticks(run)
+    for focus, sensitivity in ((pad, 25), (mine, 45), (pad, 25)):
+        inode = os.stat(SETTINGS).st_ino
+        began = focus(run)[0]
+        wait(lambda: os.stat(SETTINGS).st_ino != inode, "the switch for sensitivity %d" % sensitivity, 5, 0.002)
+        print("switched in %.0f ms" % ((time.monotonic() - began) * 1000))
+        assert time.monotonic() - began < 0.2 and read(SETTINGS) == settings, read(SETTINGS)
+        helper("move", 5, 0)
+        wait_axes(run, lambda X, y, z: X == 16384 + 5 * sensitivity, "X with sensitivity %d" % sensitivity)
+    exit_from_tray(run, settings)
+
+
 def documents_outside_the_code_page():
     """The manifest's UTF-8: a Documents folder named in CJK characters is found, written and read."""
     documents = os.path.join(os.environ["HOME"], "\u65e5\u672c docs")
@@ -139,4 +178,4 @@ def documents_outside_the_code_page():
 
 if __name__ == "__main__":
     main(first_start_and_single_instance, missing_vjoy_ends_the_start, steering_hotkeys_and_theme,
-         documents_outside_the_code_page)
+         profiles_follow_their_game, documents_outside_the_code_page)

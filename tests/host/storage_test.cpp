@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 
 #include "engine/tuning.h"
+#include "storage/game_profiles.h"
 #include "storage/profile_store.h"
 #include "storage/settings_file.h"
 
@@ -59,6 +60,9 @@ TEST(Readers, LineRulesAndRoundTrips) {
       {P, "curveOnSteering=5\r\n", "curveOnSteering=5"}, {P, "profile=Other\r\n", "profile=Default"},
       {P, "smoothing=" + std::string(62, '0') + "7", "smoothing=7"},  // values up to 63
       {P, "smoothing=" + std::string(63, '0') + "7", "smoothing=2"},
+      {S, "autoProfile=0\r\n", "autoProfile=0"}, {P, "autoProfile=0\r\n", "autoProfile=1"}, {S, "game=a.exe", "profile=Default"},
+      {P, "game= My Game.exe;b.exe \r\n", "game= My Game.exe;b.exe "}, {P, "game=" + std::string(127, 'g'), "game=" + std::string(127, 'g')},
+      {P, "game=a.exe\r\ngame=" + std::string(128, 'g'), "game=a.exe"}, {P, "game=\r\n", "curveOnSteering=0"},
   };
   for (const auto& r : rows) {
     ResetToDefaults();
@@ -70,6 +74,7 @@ TEST(Readers, LineRulesAndRoundTrips) {
     std::rewind(file), written.resize(1 + std::fread(&written[1], 1, written.size() - 1, file)), std::fclose(file);
     EXPECT_NE(written.find("\n" + r.line + "\r\n"), std::string::npos) << r.input << "\n" << written;
     EXPECT_EQ(steeringState.profileModified, r.reader == S ? 0 : 1);
+    EXPECT_EQ(written.find("game=") != std::string::npos, r.line.rfind("game=", 0) == 0) << "only when set";
   }
 }
 
@@ -95,6 +100,54 @@ TEST(ProfileNames, RefusedAcceptedAndListed) {
   EXPECT_EQ(names, "a.b||Up|" + std::string(127, 'n') + "|");
   for (int i = 4; i < 40; ++i) EXPECT_EQ(AddListedProfile("x.txt"), i >= 31) << i;
   EXPECT_EQ(profileCount, 32);
+}
+
+TEST(GameProfiles, NamesMatchIgnoringCaseAndMustBePlainFileNames) {
+  const struct { const char* list; const char* exe; int holds, valid; } rows[] = {
+      {"acc.exe;acs.exe", "ACS.EXE", 1, 1}, {" My Game.exe ;\tb.exe", "my game.exe", 1, 1}, {"acc.exe", "acc", 0, 1},
+      {"acc", "acc.exe", 0, 1}, {";;", "", 0, 1}, {"", "a.exe", 0, 1}, {"Caf\xc3\xa9.exe", "CAF\xc3\xa9.exe", 1, 1},
+      {"a.exe;..", "a.exe", 1, 0}, {"C:\\games\\a.exe", "a.exe", 0, 0}, {"x/a.exe", "a.exe", 0, 0},
+      {"a\x01.exe", "a\x01.exe", 1, 0}, {"con", "con", 1, 0}, {"caf\xe9.exe", "caf\xe9.exe", 1, 0}};
+  for (const auto& r : rows) {
+    EXPECT_EQ(GameListHolds(r.list, r.exe), r.holds) << r.list << " " << r.exe;
+    EXPECT_EQ(IsValidGameList(r.list), r.valid) << r.list;
+  }
+}
+
+// The switch through real profile files: which profile is in force, and which one the settings file names.
+TEST(GameProfiles, SwitchRestoreWaitAndTheUsersOwnChoice) {
+  char pattern[] = "/tmp/tarvix-host-XXXXXX";
+  const fs::path data = mkdtemp(pattern);
+  fs::create_directories(data / "Profiles");
+  SetDataFolder(data.c_str());
+  for (auto [name, lines] : {std::pair{"Default", ""}, {"Mine", "sensitivity=30"}, {"Notes", "game=a.exe; NOTEPAD.EXE"},
+                             {"Rally", "sensitivity=60\ngame=rally.exe;dirt.exe"}})
+    std::ofstream(data / "Profiles" / (std::string(name) + ".txt")) << lines;
+  ResetToDefaults();
+  ScanProfiles();
+  LoadProfile("Mine");
+  const struct { char op; const char* exe; const char* profile; int active, waiting; const char* saved; } steps[] = {
+      {'n', "explorer.exe", "Mine", 0, 0, "Mine"}, {'n', "notepad.exe", "Notes", 1, 0, "Mine"},
+      {'n', "dirt.exe", "Rally", 1, 0, "Mine"}, {'n', "", "Mine", 0, 0, "Mine"},  // an image that cannot be read
+      {'n', "Notepad.exe", "Notes", 1, 0, "Mine"}, {'m', "other.exe", "Notes", 1, 1, "Mine"},  // unsaved changes wait
+      {'n', "other.exe", "Mine", 0, 0, "Mine"}, {'n', "notepad.exe", "Notes", 1, 0, "Mine"},
+      {'d', "x.exe", "Default", 0, 0, "Default"},  // the user's own profile deleted
+      {'n', "notepad.exe", "Notes", 1, 0, "Default"}, {'u', "rally.exe", "Rally", 0, 0, "Rally"},  // loaded by hand
+      {'n', "x.exe", "Rally", 0, 0, "Rally"}, {'o', "notepad.exe", "Rally", 0, 0, "Rally"}};  // the option off
+  for (const auto& s : steps) {
+    if (s.op == 'd') DeleteProfile("Mine");
+    if (s.op == 'u') NoteUserProfileChoice("Rally"), LoadProfile("Rally");
+    tuningSettings.autoProfile = s.op != 'o';
+    steeringState.profileModified = s.op == 'm';
+    NoteForegroundProgram(s.exe);
+    RunAutoProfile();
+    if (s.op == 'm') RunAutoProfile();  // and on the next pass
+    EXPECT_EQ(tuningSettings.profile + std::to_string(autoProfileState.active) + std::to_string(autoProfileState.waiting),
+              s.profile + std::to_string(s.active) + std::to_string(s.waiting)) << s.exe;
+    EXPECT_NE(Bytes((data / "settings.txt").string()).find(std::string("profile=") + s.saved + "\r\n"), std::string::npos) << s.exe;
+  }
+  EXPECT_STREQ(lastGameProgram, "notepad.exe");
+  fs::remove_all(data);
 }
 
 // The store in a data folder of the test's own.

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,7 +26,7 @@
 
 namespace {
 
-// What a frame drew: its texts and thick outlines (the sliders' knobs).
+// What a frame drew: its texts, fills, clip rectangles and thick outlines (the sliders' knobs).
 struct Drawn { int type; float x, y, w, h; std::string text; };
 std::vector<Drawn> drawn;
 constexpr POINT AWAY = {3, 3};  // in the window's padding, on no widget
@@ -51,6 +52,8 @@ void RunFrame(const std::function<void()>& input = [] {}, void (*build)() = Main
     if (c->type == NK_COMMAND_TEXT) Keep<nk_command_text>(c, {t->string, size_t(t->length)});
     auto* r = reinterpret_cast<const nk_command_rect*>(c);
     if (c->type == NK_COMMAND_RECT && r->line_thickness == 2) Keep<nk_command_rect>(c);
+    if (c->type == NK_COMMAND_RECT_FILLED) Keep<nk_command_rect_filled>(c);
+    if (c->type == NK_COMMAND_SCISSOR) Keep<nk_command_scissor>(c);
   }
   nk_gdi_render(backgroundColor);
 }
@@ -119,8 +122,12 @@ class Gui : public ::testing::Test {
 TEST_F(Gui, ProfileRowsAndTheLoadSaveAndDeleteButtons) {
   for (int i = 10; i < 21; ++i) tuningSettings.sensitivity = float(i), SaveProfile(("P" + std::to_string(i)).c_str());
   ScanProfiles();
-  Tab(1);
-  EXPECT_EQ(std::count_if(drawn.begin(), drawn.end(), [](const Drawn& d) { return d.text.size() == 3; }), 10) << "rows";
+  std::set<std::string> rows;  // ten of the eleven, scrolled through
+  auto seen = [&] { for (const Drawn& d : drawn) if (d.text.size() == 3) rows.insert(d.text); };
+  Tab(1), seen();
+  RunFrame([] { Send(WM_MOUSEMOVE, 0, At("P10")), Send(WM_MOUSEWHEEL, MAKEWPARAM(0, -1200), {}); });
+  RunFrame(), seen();
+  EXPECT_EQ(rows.size(), 10u);
 
   tuningSettings.sensitivity = 77.0f;
   SetField("Gamma");
@@ -152,6 +159,22 @@ TEST_F(Gui, ProfileRowsAndTheLoadSaveAndDeleteButtons) {
     EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(ProfilePath(name)))) << name;
     tuningSettings.sensitivity = 50.0f, Click("Load");
     EXPECT_EQ(tuningSettings.sensitivity, 12.0f) << name;
+  }
+}
+
+// Everything within the 520 x 640 client, with a full profile list; on the Settings tab nothing is cut by its clip.
+TEST_F(Gui, BothTabsFitTheClientAndTheSettingsAreDrawnWhole) {
+  for (int i = 0; i < 10; ++i) SaveProfile(("Profile " + std::to_string(i)).c_str());
+  ScanProfiles();
+  for (int tab : {1, 2}) {
+    Tab(tab);
+    const Drawn client = {NK_COMMAND_SCISSOR, 0, 0, MAIN_CLIENT_WIDTH, MAIN_CLIENT_HEIGHT, ""};
+    Drawn clip = client;
+    for (const Drawn& d : drawn) {
+      if (d.type == NK_COMMAND_SCISSOR && ((clip = d.h > client.h ? client : d), true)) continue;
+      EXPECT_LE(d.y + d.h, MAIN_CLIENT_HEIGHT) << tab << " " << d.text;
+      EXPECT_TRUE(tab == 1 || (d.y >= clip.y && d.y + d.h <= clip.y + clip.h)) << d.text << " at " << d.y << "+" << d.h;
+    }
   }
 }
 

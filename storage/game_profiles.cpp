@@ -1,0 +1,150 @@
+#include "storage/game_profiles.h"
+
+#include <cstring>
+
+#include "engine/steering.h"
+
+AutoProfileState autoProfileState;
+char lastGameProgram[GAME_NAME_SIZE];
+
+namespace {
+
+const char SHELL_PROGRAM[] = "explorer.exe";
+const char FALLBACK_PROFILE[] = "Default";
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+int SameNoCase(const char* a, size_t aLength, const char* b) {
+  if (std::strlen(b) != aLength) return 0;
+  for (size_t i = 0; i < aLength; ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return 0;
+  }
+  return 1;
+}
+
+// The next name of a ';' list without its surrounding blanks; *next moves past
+// it. 0 at the end of the list.
+int NextGameName(const char** next, const char** name, size_t* length) {
+  const char* at = *next;
+  if (!*at) return 0;
+  const char* end = std::strchr(at, ';');
+  if (!end) end = at + std::strlen(at);
+  *next = *end ? end + 1 : end;
+  while (at < end && (*at == ' ' || *at == '\t')) ++at;
+  while (end > at && (end[-1] == ' ' || end[-1] == '\t')) --end;
+  *name = at;
+  *length = static_cast<size_t>(end - at);
+  return 1;
+}
+
+void CopyName(char* target, const char* source) {
+  size_t length = std::strlen(source);
+  if (length >= GAME_NAME_SIZE) length = GAME_NAME_SIZE - 1;
+  std::memmove(target, source, length);
+  target[length] = 0;
+}
+
+int IsListedProfile(const char* name) {
+  for (int i = 0; i < profileCount && i < PROFILE_LIST_SIZE; ++i) {
+    if (std::strcmp(profileNames[i], name) == 0) return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int GameListHolds(const char* list, const char* exe) {
+  const char* name;
+  size_t length;
+  while (NextGameName(&list, &name, &length)) {
+    if (length > 0 && SameNoCase(name, length, exe)) return 1;
+  }
+  return 0;
+}
+
+int IsValidGameList(const char* list) {
+  const char* name;
+  size_t length;
+  while (NextGameName(&list, &name, &length)) {
+    if (length == 0) continue;
+    char single[GAME_NAME_SIZE];
+    if (length >= GAME_NAME_SIZE) return 0;
+    std::memcpy(single, name, length);
+    single[length] = 0;
+    if (!IsValidProfileName(single)) return 0;
+  }
+  return 1;
+}
+
+int FindGameProfile(const char* exe) {
+  if (!exe[0]) return -1;
+  for (int i = 0; i < profileCount && i < PROFILE_LIST_SIZE; ++i) {
+    if (GameListHolds(profileGames[i], exe)) return i;
+  }
+  return -1;
+}
+
+void NoteForegroundProgram(const char* exe) {
+  if (SameNoCase(exe, std::strlen(exe), SHELL_PROGRAM)) return;
+  if (exe[0]) CopyName(lastGameProgram, exe);
+  // Back from our own window or the shell to the same program: no change.
+  if (std::strcmp(exe, autoProfileState.program) == 0) return;
+  CopyName(autoProfileState.program, exe);
+  autoProfileState.changed = 1;
+}
+
+void RecheckAutoProfile() { autoProfileState.changed = 1; }
+
+void RunAutoProfile() {
+  AutoProfileState& a = autoProfileState;
+  if (!a.changed) return;
+  const int index = tuningSettings.autoProfile ? FindGameProfile(a.program) : -1;
+  char target[GAME_NAME_SIZE];
+  if (index >= 0) {
+    CopyName(target, profileNames[index]);
+  } else if (a.active) {
+    CopyName(target, IsListedProfile(a.userTuning.profile) ? a.userTuning.profile : FALLBACK_PROFILE);
+  } else {
+    a.changed = a.waiting = 0;
+    return;
+  }
+
+  if (std::strcmp(target, tuningSettings.profile) != 0) {
+    // A switch never throws away unsaved tuning: it waits for a save or load.
+    if (steeringState.profileModified) {
+      a.waiting = 1;
+      return;
+    }
+    const int starting = index >= 0 && !a.active;
+    if (starting) a.userTuning = tuningSettings;
+    // Set before the load, whose settings save must see it.
+    a.active = index >= 0;
+    LoadProfile(target);
+    if (starting && std::strcmp(tuningSettings.profile, target) != 0) a.active = 0;
+  } else if (index < 0) {
+    a.active = 0;  // the user's own profile is in force again
+  }
+  if (a.active) CopyName(a.matched, a.program);
+  a.changed = a.waiting = 0;
+}
+
+void NoteUserProfileChoice(const char* name) {
+  if (autoProfileState.active && std::strcmp(name, tuningSettings.profile) != 0) {
+    autoProfileState.active = 0;
+  }
+}
+
+TuningSettings SettingsFileRecord() {
+  TuningSettings record = tuningSettings;
+  if (!autoProfileState.active) return record;
+  const TuningSettings& user = autoProfileState.userTuning;
+  record.sensitivity = user.sensitivity;
+  record.responseCurve = user.responseCurve;
+  record.smoothing = user.smoothing;
+  record.autoCenterForce = user.autoCenterForce;
+  record.steeringLimit = user.steeringLimit;
+  record.curveOnSteering = user.curveOnSteering;
+  std::memcpy(record.profile, user.profile, sizeof record.profile);
+  std::memcpy(record.game, user.game, sizeof record.game);
+  return record;
+}
