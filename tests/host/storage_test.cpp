@@ -209,6 +209,11 @@ TEST(Store, SaveLoadDeleteAndFailedWrites) {
     EXPECT_EQ(Bytes(path).substr(0, 18), "sensitivity=99.0\r\n") << c;
   }
   fs::remove_all(data.parent_path());
+  // A folder whose settings file, with its ".tmp" sibling, would not fit: no paths, nothing written anywhere.
+  for (auto [length, fits] : {std::pair{494, 1}, {495, 0}}) {
+    SetDataFolder(std::string(length, 'd').c_str());
+    EXPECT_EQ(settingsFilePath[0] && profileFolderPath[0], fits) << length;
+  }
 }
 
 // A value changing in pass after pass (a slider drag) is written at most every 250 ms, and once more after it stops.

@@ -18,6 +18,7 @@
 #include "app/shell.h"
 #include "engine/tuning.h"
 #include "input/hotkeys.h"
+#include "storage/launch_at_startup.h"
 #include "storage/profile_store.h"
 #include "storage/settings_file.h"
 #include "ui/main_panel.h"
@@ -209,9 +210,10 @@ TEST_F(Gui, SlidersSaveOnlyAChangeStopAtTheirEndsAndTheFilterSavesItsNewWindow) 
   RunFrame();
   const POINT curve = Knob("Non-Linearity: 1.5"), filter = Knob("Input Filter: 2.0");
   Click(curve);
-  EXPECT_EQ(Read(settingsFilePath), "") << "no change, no save";
+  EXPECT_EQ(Read(settingsFilePath) + std::to_string(steeringState.profileModified), "0") << "no change, no save";
   Click(curve, 36);  // one and a half steps right
   EXPECT_TRUE(Holds(settingsFilePath, "responseCurve=1.60\r\n"));
+  EXPECT_EQ(steeringState.profileModified, 1) << "the profile now differs from its file";
   Click(filter, 36);
   EXPECT_TRUE(Holds(settingsFilePath, "smoothing=3\r\n"));
   for (int end : {20, 0}) {  // dragged far past either end
@@ -281,6 +283,15 @@ TEST_F(Gui, ARefusedHotkeyIsShown) {
     Tab(2), At(taken ? "Taken by another program" : "Toggle Mouse Lock:");
     Tab(0), At(std::string("Mouse Lock: Inactive") + (taken ? " (hotkey taken)" : "") + " | Right-Click Mode: Enabled");
     UnregisterHotKey(nullptr, 7);
+  }
+}
+
+// The launch option writes and removes the Run entry itself, not only its setting.
+TEST_F(Gui, LaunchOptionWritesTheRunEntry) {
+  Tab(2);
+  for (int set : {1, 0}) {
+    Click(set ? "Disabled (manual start)" : "Enabled (runs at sign-in)");
+    EXPECT_EQ(IsLaunchAtStartupSet(), set);
   }
 }
 

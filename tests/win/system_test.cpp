@@ -111,6 +111,20 @@ TEST(VJoyLink, BindsOnlyAWholeLibraryAndADeviceFreeOrItsOwnAndSendsOnlyWhileBoun
   FakeSystemReset();
 }
 
+// With no copy in the search order, the library comes from vJoy's own install folder.
+TEST(VJoyLink, FindsTheLibraryInVJoysInstallFolder) {
+  const std::string folder = "C:\\Program Files\\vJoy\\x64", installed = folder + "\\vJoyInterface.dll";
+  CreateDirectoryA("C:\\Program Files\\vJoy", nullptr), CreateDirectoryA(folder.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileA((Beside("standin") + "\\vJoyInterface.dll").c_str(), installed.c_str(), FALSE));
+  for (HMODULE m; (m = GetModuleHandleA("vJoyInterface.dll")) && FreeLibrary(m);) {}  // the last case's
+  virtualJoystickLink = VirtualJoystickLink{}; SetEnvironmentVariableA("TARVIX_STANDIN_MODE", "free");
+  EXPECT_EQ(VJoyBind(), 1);
+  VJoyRelease(); StandinTakeLog();
+  for (HMODULE m; (m = GetModuleHandleA("vJoyInterface.dll")) && FreeLibrary(m);) {}
+  EXPECT_TRUE(DeleteFileA(installed.c_str()));
+  RemoveDirectoryA(folder.c_str()), RemoveDirectoryA("C:\\Program Files\\vJoy");
+}
+
 HWND testWindow, rawWindow; int reports;
 std::vector<std::pair<WPARAM, LPARAM>> hotkeys;
 
@@ -149,6 +163,10 @@ TEST_F(Desktop, RawReportsPassOncePerEightMilliseconds) {
     EXPECT_FLOAT_EQ(steeringState.steering, STEERING_CENTER + r.wheel * tuningSettings.sensitivity);
     EXPECT_FLOAT_EQ(steeringState.throttle, r.throttle * AXIS_MAX / 100);
   }
+  // Right-click mode, button up: a report without vertical motion still lets the pedal go.
+  tuningSettings.accelBrakeMode = 1, fakeSystem.overrideButtons = 1, fakeSystem.clockMicros = 1200000, reports = 0;
+  ASSERT_EQ(Inject("move 1 0"), 0); ASSERT_TRUE(PumpUntil([] { return reports > 0; }));
+  EXPECT_EQ(steeringState.throttle, 0.0f);
 }
 
 // The clock stands still, so the gate would pass none of these reports; direct mode takes each one, reading
