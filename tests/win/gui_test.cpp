@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/nk_gdi.h"
@@ -293,6 +294,20 @@ TEST_F(Gui, LaunchOptionWritesTheRunEntry) {
     Click(set ? "Disabled (manual start)" : "Enabled (runs at sign-in)");
     EXPECT_EQ(IsLaunchAtStartupSet(), set);
   }
+}
+
+// The theme follows AppsUseLightTheme; a value that is missing or cannot be read means dark.
+TEST_F(Gui, ThemeFollowsTheLightThemeValue) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
+                            0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
+  const ULONGLONG light = 1;  // read as a DWORD, or too long to be one
+  for (auto [type, size, dark] : {std::tuple{REG_NONE, 0, 1}, {REG_DWORD, 4, 0}, {REG_QWORD, 8, 1}}) {
+    type == REG_NONE ? RegDeleteValueA(key, "AppsUseLightTheme")
+                     : RegSetValueExA(key, "AppsUseLightTheme", 0, type, reinterpret_cast<const BYTE*>(&light), size);
+    EXPECT_EQ(QuerySystemDarkTheme(), dark) << type;
+  }
+  RegDeleteValueA(key, "AppsUseLightTheme"), RegCloseKey(key);
 }
 
 // Our binding: opaque fills, text without a box, and each frame's clear over the whole surface.
