@@ -27,6 +27,11 @@ struct GdiBinding {
   unsigned int height;
   struct nk_context context;
   int insertMode;  // flipped by each release of Insert
+  // An ANSI window gets typed text in the process code page, UTF-8 under our
+  // manifest: one WM_CHAR per byte. A character is handed on once whole.
+  nk_glyph typed;
+  int typedLength, typedNeed;
+  int releasingCapture;  // our own ReleaseCapture: its WM_CAPTURECHANGED is no loss of the window
 };
 
 static GdiBinding gdi;
@@ -271,6 +276,14 @@ static int GdiKeyInput(WPARAM key, int down, int ctrl) {
 // capture): the releases will never come, so they are given now, at the last
 // known pointer position. Otherwise a drag in progress would go on following
 // the pointer and saving.
+// A button's release ends the capture its press took; the other buttons and
+// the keys are still held.
+static void GdiReleaseCapture() {
+  gdi.releasingCapture = 1;
+  ReleaseCapture();
+  gdi.releasingCapture = 0;
+}
+
 static void GdiReleaseAll() {
   struct nk_context* ctx = &gdi.context;
   const int x = static_cast<int>(ctx->input.mouse.pos.x), y = static_cast<int>(ctx->input.mouse.pos.y);
@@ -324,11 +337,28 @@ int nk_gdi_handle_event(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
       const int ctrl = (GetKeyState(VK_CONTROL) & 0x8000) ? 1 : 0;
       return GdiKeyInput(wParam, down, ctrl);
     }
-    case WM_CHAR:
+    case WM_CHAR: {
+      const unsigned char byte = static_cast<unsigned char>(wParam);
+      if (byte >= 0x80 && byte < 0xC0) {  // a continuation byte: only inside a character
+        if (gdi.typedLength == 0 || gdi.typedLength >= gdi.typedNeed) return 1;
+        gdi.typed[gdi.typedLength++] = static_cast<char>(byte);
+        if (gdi.typedLength == gdi.typedNeed) nk_input_glyph(ctx, gdi.typed);
+        return 1;
+      }
+      gdi.typedLength = 0;
       // Control codes (backspace, tab, enter, Ctrl+letter) come as keys instead.
-      if (wParam < 32) return 0;
-      nk_input_unicode(ctx, static_cast<nk_rune>(wParam));
+      if (byte < 32) return 0;
+      if (byte < 0x80) {
+        nk_input_unicode(ctx, byte);
+        return 1;
+      }
+      gdi.typedNeed = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+      if (byte >= 0xF8) return 1;  // never a lead byte
+      std::memset(gdi.typed, 0, sizeof gdi.typed);
+      gdi.typed[0] = static_cast<char>(byte);
+      gdi.typedLength = 1;
       return 1;
+    }
     case WM_MOUSEMOVE: nk_input_motion(ctx, x, y); return 1;
     case WM_LBUTTONDOWN:
       nk_input_button(ctx, NK_BUTTON_LEFT, x, y, 1);
@@ -337,7 +367,7 @@ int nk_gdi_handle_event(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_LBUTTONUP:
       nk_input_button(ctx, NK_BUTTON_DOUBLE, x, y, 0);
       nk_input_button(ctx, NK_BUTTON_LEFT, x, y, 0);
-      ReleaseCapture();
+      GdiReleaseCapture();
       return 1;
     case WM_LBUTTONDBLCLK: nk_input_button(ctx, NK_BUTTON_DOUBLE, x, y, 1); return 1;
     case WM_RBUTTONDOWN:
@@ -346,7 +376,7 @@ int nk_gdi_handle_event(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
       return 1;
     case WM_RBUTTONUP:
       nk_input_button(ctx, NK_BUTTON_RIGHT, x, y, 0);
-      ReleaseCapture();
+      GdiReleaseCapture();
       return 1;
     case WM_MBUTTONDOWN:
       nk_input_button(ctx, NK_BUTTON_MIDDLE, x, y, 1);
@@ -354,9 +384,11 @@ int nk_gdi_handle_event(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
       return 1;
     case WM_MBUTTONUP:
       nk_input_button(ctx, NK_BUTTON_MIDDLE, x, y, 0);
-      ReleaseCapture();
+      GdiReleaseCapture();
       return 1;
     case WM_CAPTURECHANGED:
+      if (!gdi.releasingCapture) GdiReleaseAll();
+      return 0;
     case WM_KILLFOCUS:
       GdiReleaseAll();
       return 0;
