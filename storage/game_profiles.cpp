@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/steering.h"
+#include "storage/settings_file.h"
 
 AutoProfileState autoProfileState;
 char lastGameProgram[GAME_NAME_SIZE];
@@ -49,6 +50,18 @@ int IsListedProfile(const char* name) {
     if (std::strcmp(profileNames[i], name) == 0) return 1;
   }
   return 0;
+}
+
+// The profile's part of a record (its tuning, name and games) from the user's own.
+void CopyUserProfilePart(TuningSettings* to) {
+  const TuningSettings& user = autoProfileState.userTuning;
+  to->sensitivity = user.sensitivity;
+  to->responseCurve = user.responseCurve;
+  to->autoCenterForce = user.autoCenterForce;
+  to->steeringLimit = user.steeringLimit;
+  to->curveOnSteering = user.curveOnSteering;
+  std::memcpy(to->profile, user.profile, sizeof to->profile);
+  std::memcpy(to->game, user.game, sizeof to->game);
 }
 
 }  // namespace
@@ -119,7 +132,16 @@ void RunAutoProfile() {
     if (starting) a.userTuning = tuningSettings;
     // Set before the load, whose settings save must see it.
     a.active = index >= 0;
-    LoadProfile(target);
+    if (index < 0 && std::strcmp(target, a.userTuning.profile) == 0) {
+      // Back to the user's own tuning as it was, not as its file has it: it
+      // may hold changes kept only in the settings file.
+      CopyUserProfilePart(&tuningSettings);
+      SetSmoothingWindow(a.userTuning.smoothing);
+      steeringState.profileModified = 0;
+      SaveSettings();
+    } else {
+      LoadProfile(target);
+    }
     if (starting && std::strcmp(tuningSettings.profile, target) != 0) a.active = 0;
   } else if (index < 0) {
     a.active = 0;  // the user's own profile is in force again
@@ -137,14 +159,7 @@ void NoteUserProfileChoice(const char* name) {
 TuningSettings SettingsFileRecord() {
   TuningSettings record = tuningSettings;
   if (!autoProfileState.active) return record;
-  const TuningSettings& user = autoProfileState.userTuning;
-  record.sensitivity = user.sensitivity;
-  record.responseCurve = user.responseCurve;
-  record.smoothing = user.smoothing;
-  record.autoCenterForce = user.autoCenterForce;
-  record.steeringLimit = user.steeringLimit;
-  record.curveOnSteering = user.curveOnSteering;
-  std::memcpy(record.profile, user.profile, sizeof record.profile);
-  std::memcpy(record.game, user.game, sizeof record.game);
+  CopyUserProfilePart(&record);
+  record.smoothing = autoProfileState.userTuning.smoothing;
   return record;
 }
