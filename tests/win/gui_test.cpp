@@ -337,6 +337,8 @@ TEST_F(Gui, TrayMenuCarriesTheCommandIds) {
   AddTrayIcon(mainWindow);
   for (int rebuilt = 0; rebuilt < 2; ++rebuilt, RebuildTrayMenu())  // Show Window, About, a separator, Exit
     for (auto [at, id] : {std::pair{0, 2001u}, {1, 2003u}, {3, 2002u}}) EXPECT_EQ(GetMenuItemID(trayMenu, at), id);
+  ShowWindow(mainWindow, SW_SHOW), SendMessageA(mainWindow, WM_CLOSE, 0, 0);  // closing hides: the tray keeps us
+  EXPECT_TRUE(IsWindow(mainWindow) && !IsWindowVisible(mainWindow));
 }
 
 }  // namespace
