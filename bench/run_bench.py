@@ -636,7 +636,7 @@ def main():
     parser.add_argument("--out", default=os.path.join(ROOT, "build", "bench.json"))
     parser.add_argument("--moves", type=int, default=1000)
     parser.add_argument("--modes", default="default,direct",
-                        help="modes of this tree's program to measure: default, direct or both")
+                        help="modes of this tree's program to measure, comma-separated: default, direct")
     parser.add_argument("--windows", default="hidden",
                         help="window states to measure: hidden, shown or hidden,shown")
     parser.add_argument("--idle-seconds", type=float, default=10.0)

@@ -44,7 +44,8 @@ def vm_rss(pid):
 
 
 def motion_keeps_ticks_and_memory():
-    seed({"settings.txt": fill("settings.txt", startMin="0")})
+    # No filter: any report that gets through moves the wheel, whatever the order of the signs.
+    seed({"settings.txt": fill("settings.txt", startMin="0", smoothing="0")})
     run = start("motion")
     wait_ticks(run)
     post("TXMainWnd", WM_COMMAND, TRAY_SHOW)  # Wine gives input to a focused program only
@@ -62,7 +63,7 @@ def motion_keeps_ticks_and_memory():
                        max(gaps) * 1000, rss[-1], growth))
     # Under load some ticks come late; the usual gap is the one the interval sets.
     assert 0.0145 <= statistics.median(gaps) <= 0.0175 and max(gaps) < 2, "output tick gaps"
-    assert len({x for _, x in ticks[-len(ticks) // 4:]}) > 5, "the wheel stopped following"
+    assert len({x for _, x in ticks[-len(ticks) // 4:]}) > 1, "the wheel stopped following"
     assert growth < 1024, "resident memory grew by %d KiB" % growth
 
 
