@@ -142,7 +142,9 @@ void RunAutoProfile() {
     } else {
       LoadProfile(target);
     }
-    if (starting && std::strcmp(tuningSettings.profile, target) != 0) a.active = 0;
+    // A profile that could not be read leaves the one in force, and with it the
+    // automatic state: the user's own record must not be lost.
+    if (std::strcmp(tuningSettings.profile, target) != 0) a.active = !starting;
   } else if (index < 0) {
     a.active = 0;  // the user's own profile is in force again
   }

@@ -134,9 +134,11 @@ TEST(GameProfiles, SwitchRestoreWaitAndTheUsersOwnChoice) {
       {'n', "other.exe", "Mine", 0, 0, "Mine"}, {'n', "notepad.exe", "Notes", 1, 0, "Mine"},
       {'d', "x.exe", "Default", 0, 0, "Default"},  // the user's own profile deleted
       {'n', "notepad.exe", "Notes", 1, 0, "Default"}, {'u', "rally.exe", "Rally", 0, 0, "Rally"},  // loaded by hand
-      {'n', "x.exe", "Rally", 0, 0, "Rally"}, {'o', "notepad.exe", "Rally", 0, 0, "Rally"}};  // the option off
+      {'n', "x.exe", "Rally", 0, 0, "Rally"}, {'o', "notepad.exe", "Rally", 0, 0, "Rally"},  // the option off
+      {'n', "a.exe", "Notes", 1, 0, "Rally"}, {'x', "", "Notes", 1, 0, "Rally"}};  // no profile to go back to
   for (const auto& s : steps) {
     if (s.op == 'd') DeleteProfile("Mine");
+    if (s.op == 'x') DeleteProfile("Rally"), DeleteProfile("Default");
     if (s.op == 'u') NoteUserProfileChoice("Rally"), LoadProfile("Rally");
     tuningSettings.autoProfile = s.op != 'o';
     steeringState.profileModified = s.op == 'm';
@@ -148,7 +150,7 @@ TEST(GameProfiles, SwitchRestoreWaitAndTheUsersOwnChoice) {
     EXPECT_TRUE(std::string(tuningSettings.profile) != "Mine" || tuningSettings.sensitivity == 33.0f) << s.exe;
     EXPECT_NE(Bytes((data / "settings.txt").string()).find(std::string("profile=") + s.saved + "\r\n"), std::string::npos) << s.exe;
   }
-  EXPECT_STREQ(lastGameProgram, "notepad.exe");
+  EXPECT_STREQ(lastGameProgram, "a.exe");  // not the image that could not be read
   fs::remove_all(data);
 }
 
