@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/status_notice.h"
 #include "engine/steering.h"
 #include "engine/tuning.h"
 #include "input/hotkeys.h"
@@ -193,27 +194,40 @@ static void BuildControlsTab(nk_context* ctx, char* line) {
                 static_cast<double>(brakePercent),
                 virtualJoystickLink.vjoyAcquired ? "Connected" : "Disconnected");
   nk_label(ctx, line, NK_TEXT_LEFT);
-  // No room for another row: a failed save, then a refused hotkey, take their
-  // place in this line.
-  if (settingsSaveError[0]) {
-    nk_label_colored(ctx, settingsSaveError, NK_TEXT_LEFT, Themed(UNSAVED_TEXT));
-    return;
-  }
+  // No room for another row: the most urgent notice takes the place of the
+  // usual text. The hotkey and automatic-profile notices are this line's own.
+  SetStatusNotice(NOTICE_FILE, settingsSaveError);
   const char* lockState = steeringState.mouseLocked ? "Active" : "Inactive";
   const char* lockNote = HotkeyStateNote(hotkeyLockState, LOCK_KEY_NOTES);
   const char* resetNote = HotkeyStateNote(hotkeyRecenterState, RESET_KEY_NOTES);
-  // The automatic profile takes the place of the pedal mode, which the
-  // Settings tab shows anyway.
-  if (autoProfileState.waiting) {
-    std::snprintf(line, PANEL_LINE_SIZE, "Mouse Lock: %s%s | Auto-switch waits: unsaved changes%s",
-                  lockState, lockNote, resetNote);
-  } else if (autoProfileState.active) {
-    std::snprintf(line, PANEL_LINE_SIZE, "Mouse Lock: %s%s | Auto: %s (%s)%s", lockState, lockNote,
-                  tuningSettings.profile, autoProfileState.matched, resetNote);
-  } else {
+  const char* pedalMode = tuningSettings.accelBrakeMode ? "Enabled" : "Disabled";
+  line[0] = 0;
+  if (lockNote[0] || resetNote[0]) {
     std::snprintf(line, PANEL_LINE_SIZE, "Mouse Lock: %s%s | Right-Click Mode: %s%s", lockState,
-                  lockNote, tuningSettings.accelBrakeMode ? "Enabled" : "Disabled", resetNote);
+                  lockNote, pedalMode, resetNote);
   }
+  SetStatusNotice(NOTICE_HOTKEY, line);
+  line[0] = 0;
+  if (autoProfileState.waiting) {
+    std::snprintf(line, PANEL_LINE_SIZE, "Mouse Lock: %s | Auto-switch waits: unsaved changes",
+                  lockState);
+  } else if (autoProfileState.active) {
+    std::snprintf(line, PANEL_LINE_SIZE, "Mouse Lock: %s | Auto: %s (%s)", lockState,
+                  tuningSettings.profile, autoProfileState.matched);
+  }
+  SetStatusNotice(NOTICE_AUTO_PROFILE, line);
+  StatusNoticeSlot slot;
+  if (const char* notice = CurrentStatusNotice(&slot)) {
+    // Faults in the warning colour; the hotkey and profile lines are news.
+    if (slot < NOTICE_HOTKEY) {
+      nk_label_colored(ctx, notice, NK_TEXT_LEFT, Themed(UNSAVED_TEXT));
+    } else {
+      nk_label(ctx, notice, NK_TEXT_LEFT);
+    }
+    return;
+  }
+  std::snprintf(line, PANEL_LINE_SIZE, "Mouse Lock: %s | Right-Click Mode: %s", lockState,
+                pedalMode);
   nk_label(ctx, line, NK_TEXT_LEFT);
 }
 
