@@ -32,14 +32,6 @@ static constexpr uint64_t THEME_POLL_INTERVAL_US = 2000000;
 #endif
 
 static const char ALREADY_RUNNING_TEXT[] = "Tarvix is already running.\n\nCheck the system tray.";
-static const char VJOY_FAILED_TEXT[] =
-    "vJoy initialization failed!\n\n"
-    "Make sure vJoy is installed and configured:\n"
-    "- Device 1 enabled\n"
-    "- X axis (steering)\n"
-    "- Y axis (accel)\n"
-    "- Z axis (brake)\n"
-    "- Buttons 7-8";
 
 static void ReleaseInstanceMutex(HANDLE mutex) {
   if (!mutex) return;
@@ -153,7 +145,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
   // 5. Nothing works without the virtual joystick; the settings stay untouched.
   if (!VJoyBind()) {
-    MessageBoxA(nullptr, VJOY_FAILED_TEXT, "Fatal Error", MB_OK | MB_ICONERROR);
+    char text[768];
+    FormatVJoyFailure(text, sizeof text);
+    MessageBoxA(nullptr, text, "Fatal Error", MB_OK | MB_ICONERROR);
     ReleaseInstanceMutex(mutex);
     return 1;
   }

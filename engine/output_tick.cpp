@@ -42,6 +42,8 @@ void Publish(const PublishedOutputs& outputs) {
 }  // namespace
 
 void OutputTick() {
+  // A device lost on the way comes back here; the publish below is then whole.
+  VJoyRetryIfLost(SystemClockMicros());
   AutoCenterStep();
   const int32_t left = SystemLeftButtonDown() ? 1 : 0;
   steeringState.leftButtonHeld = left;

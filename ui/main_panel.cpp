@@ -197,6 +197,7 @@ static void BuildControlsTab(nk_context* ctx, char* line) {
   // No room for another row: the most urgent notice takes the place of the
   // usual text. The hotkey and automatic-profile notices are this line's own.
   SetStatusNotice(NOTICE_FILE, settingsSaveError);
+  SetStatusNotice(NOTICE_OUTPUT, virtualJoystickLink.notice);
   const char* lockState = steeringState.mouseLocked ? "Active" : "Inactive";
   const char* lockNote = HotkeyStateNote(hotkeyLockState, LOCK_KEY_NOTES);
   const char* resetNote = HotkeyStateNote(hotkeyRecenterState, RESET_KEY_NOTES);

@@ -58,6 +58,10 @@ def missing_vjoy_ends_the_start():
     """None beside the exe; the one in the folder it is started from must not be loaded."""
     seed({})
     run = start(vjoy=False, planted=True)
+    wait(lambda: windows("^Fatal Error$"), "the \"Fatal Error\" box")
+    text = subprocess.run(["wine", HELPER, "boxtext", "Fatal Error"], capture_output=True, timeout=30).stdout
+    assert b"vJoy initialization failed!\n\nvJoy is not installed: vJoyInterface.dll was not found.\n\n" \
+        b"Make sure vJoy" in text.replace(b"\r", b""), "the box says %r" % text
     answer_box("Fatal Error")
     ended(run, 1, "the \"Fatal Error\" box")
     assert data_files() == [], "files written without vJoy: %s" % data_files()

@@ -147,10 +147,73 @@ TEST(OutputTick, CentresThenSendsAxesAndButtons) {
     EXPECT_EQ(vjoyFakeCalls, r.sent);
     EXPECT_EQ(steeringState.leftButtonHeld, r.left);
   }
-  virtualJoystickLink.vjoyAcquired = 0;  // no device: centring still runs
+  VJoyRelease();  // no device: centring still runs
   steeringState.steering = 16380;
   OutputTick();
   EXPECT_EQ(steeringState.steering, 16384);
+}
+
+// The library's answers at start-up: the one reason the box gives, or the notice of a device that runs.
+TEST(VJoyBind, TheReasonOrTheNoticeFromTheLibrarysAnswers) {
+  struct Row { int library, complete; VJoyFakeAnswers a; const char* reason; const char* notice; };
+  auto A = [](auto change) { VJoyFakeAnswers a; change(a); return a; };
+  const std::string differ = "vJoy's driver and library versions differ (driver 221, library 222): reinstall vJoy.";
+  const Row rows[] = {
+      {0, 1, {}, "vJoy is not installed: vJoyInterface.dll was not found.", ""},
+      {1, 0, {}, "vJoyInterface.dll lacks functions Tarvix needs. Reinstall vJoy.", ""},
+      {1, 1, A([](auto& a) { a.enabled = 0; }), "vJoy is installed but not enabled.", ""},
+      {1, 1, A([](auto& a) { a.status = 3; }), "vJoy device 1 does not exist. Add it in Configure vJoy.", ""},
+      {1, 1, A([](auto& a) { a.status = 4; }), "vJoy device 1 does not exist. Add it in Configure vJoy.", ""},
+      {1, 1, A([](auto& a) { a.status = 2; }), "vJoy device 1 is in use by another program.", ""},
+      {1, 1, A([](auto& a) { a.status = 2, a.ownerPid = 0x12345; }), "vJoy device 1 is in use by game.exe.", ""},
+      {1, 1, A([](auto& a) { a.status = 2, a.ownerPid = 0x12345, a.ownerMatches = 2; }), "vJoy device 1 is in use by another program.", ""},
+      {1, 1, A([](auto& a) { a.acquire = 0, a.driverMatch = 1; }), "vJoy device 1 could not be acquired.", ""},
+      {1, 1, A([](auto& a) { a.acquire = 0, a.driverMatch = 0; }), "", ""},  // the versions follow the reason
+      {1, 1, A([](auto& a) { a.driverMatch = 0; }), nullptr, "vJoy: driver 221, library 222 differ"},
+      {1, 1, A([](auto& a) { a.axes = 3, a.buttons = 4, a.driverMatch = 0; }), nullptr, "vJoy: no Z axis, 4 buttons"},
+      {1, 1, A([](auto& a) { a.axes = 1; }), nullptr, "vJoy: no Y, Z axes"},
+      {1, 1, A([](auto& a) { a.buttons = 1, a.status = 0; }), nullptr, "vJoy: 1 button"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(&r - rows);
+    vjoyFake = r.a, VJoyFakeInstall();
+    if (!r.library) virtualJoystickLink.library = nullptr;
+    if (!r.complete) virtualJoystickLink.ResetVJD = nullptr;
+    EXPECT_EQ(VJoyBind(), r.reason == nullptr);
+    EXPECT_EQ(virtualJoystickLink.vjoyAcquired, r.reason == nullptr);
+    EXPECT_STREQ(virtualJoystickLink.notice, r.notice);
+    char box[512];
+    FormatVJoyFailure(box, sizeof box);
+    const std::string reason = !r.reason ? "" : r.reason[0] ? r.reason : "vJoy device 1 could not be acquired.\n" + differ;
+    if (r.reason) {
+      EXPECT_EQ(box, "vJoy initialization failed!\n\n" + reason + "\n\nMake sure vJoy is installed and configured:\n"
+                     "- Device 1 enabled\n- X axis (steering)\n- Y axis (accel)\n- Z axis (brake)\n- Buttons 7-8");
+    }
+  }
+}
+
+// A refused update lets the device go at once; about a second later the tick takes it again and publishes
+// in full; after the release nothing is tried any more.
+TEST(VJoyBind, ALostDeviceIsLetGoAndTakenAgainOnTheTick) {
+  ResetToDefaults(), VJoyFakeReset(), FakeSystemReset();
+  tuningSettings.autoCenterForce = 0, steeringState.steering = 20000;
+  struct Step { uint64_t ms; int updatesLeft; const char* calls; int acquired; const char* notice; };
+  const Step steps[] = {
+      {0, 1, "48=20000 49=0 50=0 b7=0 b8=0 ", 1, ""}, {16, 0, "relinquish ", 0, "vJoy: Disconnected, retrying"},
+      {32, -1, "", 0, "vJoy: Disconnected, retrying"}, {1016, -1, "", 0, "vJoy: Disconnected, retrying"},
+      {1032, -1, "48=20000 49=0 50=0 b7=0 b8=0 ", 1, ""}, {1048, -1, "48=20000 49=0 50=0 b7=0 b8=0 ", 1, ""},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.ms);
+    fakeSystem.clockMicros = 5000000 + s.ms * 1000, vjoyFake.updatesLeft = s.updatesLeft, vjoyFakeCalls.clear();
+    OutputTick();
+    EXPECT_EQ(vjoyFakeCalls, s.calls);
+    EXPECT_EQ(virtualJoystickLink.vjoyAcquired, s.acquired);
+    EXPECT_STREQ(virtualJoystickLink.notice, s.notice);
+  }
+  vjoyFake.updatesLeft = 0, OutputTick(), VJoyRelease(), vjoyFakeCalls.clear();  // lost, then released
+  fakeSystem.clockMicros += 5000000, vjoyFake.updatesLeft = -1, OutputTick();
+  EXPECT_EQ(vjoyFakeCalls + std::to_string(virtualJoystickLink.vjoyAcquired), "0");
 }
 
 // Reports in order; absolute ones hold positions 0..65535 over the primary screen or the two-screen desktop.

@@ -25,6 +25,7 @@
 #include "ui/main_panel.h"
 #include "ui/nk.h"
 #include "ui/theme.h"
+#include "vjoy/vjoy_link.h"
 
 namespace {
 
@@ -280,11 +281,15 @@ TEST_F(Gui, ADragCutShortByLostFocusStopsTheSlider) {
   }
 }
 
-// Another program holds F4: the hotkey's label and the Controls tab's status line say so.
+// Another program holds F4: the hotkey's label and the Controls tab's status line say so, unless the device
+// has a notice, which outranks it.
 TEST_F(Gui, ARefusedHotkeyIsShown) {
   for (bool taken : {true, false}) {
     ASSERT_TRUE(!taken || RegisterHotKey(nullptr, 7, 0, VK_F4));
     RegisterHotkeys();
+    std::strcpy(virtualJoystickLink.notice, "vJoy: no Z axis, 4 buttons");
+    Tab(0), At("vJoy: no Z axis, 4 buttons");
+    virtualJoystickLink.notice[0] = 0;
     Tab(2), At(taken ? "Taken by another program" : "Toggle Mouse Lock:");
     Tab(0), At(std::string("Mouse Lock: Inactive") + (taken ? " (hotkey taken)" : "") + " | Right-Click Mode: Enabled");
     UnregisterHotKey(nullptr, 7);

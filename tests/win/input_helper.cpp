@@ -2,6 +2,7 @@
 // raw-input sinks and hotkeys as a real mouse and keyboard do. Commands chain; exit code 0 when all worked.
 //   move DX DY | keys VK[,VK...] | post CLASS MSG WPARAM LPARAM (MSG a number or a registered name)
 //   untray CLASS (its window's tray icon 1 removed, as a restarting shell loses it) | launch 0|1 OUTFILE (our path into OUTFILE)
+//   boxtext CAPTION: prints the texts of the message box of that caption
 //   pace COUNT MIN_US MAX_US DX DY ALTERNATE SEED LOG: moves at seeded gaps, ALTERNATE 1 flipping the sign
 //       each time, logged on the stand-in's clock as "<counter> <frequency> move(<dx>,<dy>) <1|0>".
 #include <windows.h>
@@ -95,11 +96,22 @@ bool Untray(char** a) {
   return icon.hWnd && Shell_NotifyIconA(NIM_DELETE, &icon);
 }
 
+bool BoxText(char** a) {
+  HWND box = FindWindowA("#32770", a[0]);
+  return box && (EnumChildWindows(box, [](HWND child, LPARAM) {
+    char text[1024], kind[16];
+    GetClassNameA(child, kind, sizeof kind);
+    if (!lstrcmpiA(kind, "Static") && GetWindowTextA(child, text, sizeof text)) std::printf("%s\n", text);
+    return TRUE;
+  }, 0), true);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const struct { const char* name; int args; bool (*run)(char**); } commands[] = {
-      {"move", 2, MoveCommand}, {"keys", 1, Keys}, {"launch", 2, Launch}, {"pace", 8, Pace}, {"post", 4, Post}, {"untray", 1, Untray}};
+      {"move", 2, MoveCommand}, {"keys", 1, Keys}, {"launch", 2, Launch}, {"pace", 8, Pace}, {"post", 4, Post}, {"untray", 1, Untray},
+      {"boxtext", 1, BoxText}};
   for (int i = 1; i < argc;) {
     auto c = std::find_if(std::begin(commands), std::end(commands),
                           [&](const auto& c) { return !std::strcmp(argv[i], c.name) && argc - i > c.args; });

@@ -72,6 +72,7 @@ TEST(VJoyLink, BindsOnlyAWholeLibraryAndADeviceFreeOrItsOwnAndSendsOnlyWhileBoun
       {"standin", "busy", {"vJoyEnabled()=1", "GetVJDStatus(1)=2"}},
       {"standin", "refuse", {"vJoyEnabled()=1", "GetVJDStatus(1)=1", "RelinquishVJD(1)=-", "AcquireVJD(1)=0"}},
       {"standin-without-UpdateVJD", "free", {"vJoyEnabled()=1", "GetVJDStatus(1)=1", "RelinquishVJD(1)=-", "AcquireVJD(1)=1", "ResetVJD(1)=1"}},
+      {"standin-2.2", "free", {"vJoyEnabled()=1", "GetVJDStatus(1)=1", "RelinquishVJD(1)=-", "AcquireVJD(1)=1", "ResetVJD(1)=1"}},
       {"", "free", {}}};  // no library anywhere
   for (const char* entry : {"vJoyEnabled", "AcquireVJD", "RelinquishVJD", "GetVJDStatus", "SetAxis", "SetBtn", "ResetVJD"})
     cases.push_back({std::string("standin-without-") + entry, "free", {}});
@@ -100,8 +101,10 @@ TEST(VJoyLink, BindsOnlyAWholeLibraryAndADeviceFreeOrItsOwnAndSendsOnlyWhileBoun
         for (const char* axis : {"SetAxis(20000,1,48)=1", "SetAxis(16383,1,49)=1", "SetAxis(6553,1,50)=1"}) sent.push_back(axis);
         sent.insert(sent.end(), {"SetBtn(" + l + ",1,7)=1", "SetBtn(" + r + ",1,8)=1"});
       } else {
+        // vJoy 2.2 reads four more axes, the tail of its larger record: centred too.
         sent.push_back("UpdateVJD(1,1" + centred + ",20000,16383,6553" + centred + centred + centred + centred + "," +
-                       std::to_string(left << 6 | right << 7) + ",-1,-1,-1,-1,0,0,0)=1");
+                       std::to_string(left << 6 | right << 7) + ",-1,-1,-1,-1,0,0,0" +
+                       (c.folder == "standin-2.2" ? ",16384,16384,16384,16384" : "") + ")=1");
       }
     }
     sent.insert(sent.end(), {"ResetVJD(1)=1", "RelinquishVJD(1)=-"});
@@ -111,18 +114,58 @@ TEST(VJoyLink, BindsOnlyAWholeLibraryAndADeviceFreeOrItsOwnAndSendsOnlyWhileBoun
   FakeSystemReset();
 }
 
-// With no copy in the search order, the library comes from vJoy's own install folder.
-TEST(VJoyLink, FindsTheLibraryInVJoysInstallFolder) {
-  const std::string folder = "C:\\Program Files\\vJoy\\x64", installed = folder + "\\vJoyInterface.dll";
-  CreateDirectoryA("C:\\Program Files\\vJoy", nullptr), CreateDirectoryA(folder.c_str(), nullptr);
-  ASSERT_TRUE(CopyFileA((Beside("standin") + "\\vJoyInterface.dll").c_str(), installed.c_str(), FALSE));
-  for (HMODULE m; (m = GetModuleHandleA("vJoyInterface.dll")) && FreeLibrary(m);) {}  // the last case's
-  virtualJoystickLink = VirtualJoystickLink{}; SetEnvironmentVariableA("TARVIX_STANDIN_MODE", "free");
-  EXPECT_EQ(VJoyBind(), 1);
-  VJoyRelease(); StandinTakeLog();
+// With no copy in the search order, the library comes from the folder vJoy's installer recorded, else from
+// vJoy's folder under Program Files wherever that is. Both registry values are restored.
+TEST(VJoyLink, FindsTheLibraryWhereTheInstallerAndTheSystemSayItIs) {
+  const char* uninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{8E31F76F-74C3-47F1-9550-E041EEDC5FBB}_is1";
+  const char* current = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+  char programFiles[MAX_PATH] = ""; DWORD size = sizeof programFiles;
+  ASSERT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, current, "ProgramFilesDir", RRF_RT_REG_SZ, nullptr, programFiles, &size), 0);
+  auto set = [](const char* key, const char* name, const std::string& value) {
+    return RegSetKeyValueA(HKEY_LOCAL_MACHINE, key, name, REG_SZ, value.c_str(), DWORD(value.size() + 1)) == 0;
+  };
+  for (const bool recorded : {true, false}) {
+    const std::string root = recorded ? "C:\\vJoy Elsewhere" : "C:\\Programs Elsewhere";
+    SCOPED_TRACE(root);
+    const std::string folder = root + (recorded ? "\\x64" : "\\vJoy\\x64");
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(CopyFileA((Beside("standin") + "\\vJoyInterface.dll").c_str(), (folder + "\\vJoyInterface.dll").c_str(), FALSE));
+    ASSERT_TRUE(recorded ? set(uninstall, "DllX64Location", folder + "\\") : set(current, "ProgramFilesDir", root));
+    for (HMODULE m; (m = GetModuleHandleA("vJoyInterface.dll")) && FreeLibrary(m);) {}  // an earlier case's
+    virtualJoystickLink = VirtualJoystickLink{}; SetEnvironmentVariableA("TARVIX_STANDIN_MODE", "free");
+    EXPECT_EQ(VJoyBind(), 1);
+    char loaded[MAX_PATH] = "";
+    GetModuleFileNameA(static_cast<HMODULE>(virtualJoystickLink.library), loaded, MAX_PATH);
+    EXPECT_STRCASEEQ(loaded, (folder + "\\vJoyInterface.dll").c_str());
+    VJoyRelease(); StandinTakeLog();
+    for (HMODULE m; (m = GetModuleHandleA("vJoyInterface.dll")) && FreeLibrary(m);) {}
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, uninstall), set(current, "ProgramFilesDir", programFiles);
+    std::filesystem::remove_all(root);
+  }
+}
+
+// A device lost under the link: the refused update lets it go, a tick a second later takes it again, and the
+// wheel goes on from there.
+TEST(VJoyLink, TakesALostDeviceAgainOnTheTick) {
   for (HMODULE m; (m = GetModuleHandleA("vJoyInterface.dll")) && FreeLibrary(m);) {}
-  EXPECT_TRUE(DeleteFileA(installed.c_str()));
-  RemoveDirectoryA(folder.c_str()), RemoveDirectoryA("C:\\Program Files\\vJoy");
+  const std::string folder = Beside("standin");
+  const DLL_DIRECTORY_COOKIE added = AddDllDirectory(std::wstring(folder.begin(), folder.end()).c_str());
+  SetEnvironmentVariableA("TARVIX_STANDIN_MODE", "free"), SetEnvironmentVariableA("TARVIX_STANDIN_LOSE_AFTER", "1");
+  ResetToDefaults(); tuningSettings.autoCenterForce = 0; steeringState.steering = 20000;
+  fakeSystem = FakeSystem{1, 0, 0, 1, 1000000};
+  virtualJoystickLink = VirtualJoystickLink{}; ASSERT_EQ(VJoyBind(), 1); StandinTakeLog();
+  std::vector<std::string> seen; std::string last;
+  for (uint64_t ms : {0, 16, 32, 1032, 1048}) {
+    fakeSystem.clockMicros = 1000000 + ms * 1000, steeringState.steering += 100, OutputTick();
+    for (const std::string& call : StandinTakeLog()) seen.push_back(call.substr(0, call.find_first_of(",)")) + call.substr(call.size() - 2)), last = call;
+  }
+  EXPECT_NE(last.find(",20500,"), std::string::npos) << last;
+  const std::vector<std::string> expected = {"UpdateVJD(1=1", "UpdateVJD(1=0", "RelinquishVJD(1=-", "GetVJDStatus(1=1",
+                                             "AcquireVJD(1=1", "ResetVJD(1=1", "UpdateVJD(1=1", "UpdateVJD(1=1"};
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(virtualJoystickLink.vjoyAcquired, 1);
+  VJoyRelease(); StandinTakeLog(); FakeSystemReset();
+  SetEnvironmentVariableA("TARVIX_STANDIN_LOSE_AFTER", nullptr), RemoveDllDirectory(added);
 }
 
 HWND testWindow, rawWindow; int reports;

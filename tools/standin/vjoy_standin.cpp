@@ -11,6 +11,16 @@
 //       busy      GetVJDStatus answers 2 (another feeder); AcquireVJD fails
 //       missing   GetVJDStatus answers 3 (no such device); AcquireVJD fails
 //       refuse    status as free, but AcquireVJD fails
+//   TARVIX_STANDIN_DRIVER  the driver's version in hex for DriverMatch (default:
+//                          the library's own, 219, or 222 for the 2.2 build)
+//   TARVIX_STANDIN_AXES    device 1's axes among X, Y, Z (default XYZ)
+//   TARVIX_STANDIN_BUTTONS its number of buttons (default 8)
+//   TARVIX_STANDIN_OWNER   the busy device's owner pid; GetOwnerPid answers its
+//                          low 16 bits, as vJoy does
+//   TARVIX_STANDIN_LOSE_AFTER  N: after N accepted updates the device is lost,
+//                          once: updates fail, and AcquireVJD answers yes on
+//                          the stale handle without taking the device, until
+//                          RelinquishVJD
 //   TARVIX_STANDIN_LOG    file that every call is appended to (none: no log)
 //   TARVIX_STANDIN_STATE  file rewritten with the device's current values after
 //                         every call that changes them (none: not written)
@@ -35,12 +45,17 @@
 // SL0=<v> SL1=<v> buttons=<numbers of the pressed buttons, comma separated, or ->
 //
 // Defining STANDIN_WITHOUT_<Name> leaves that entry point out of the build, for
-// the tests of a library that lacks one.
+// the tests of a library that lacks one. Defining STANDIN_V22 builds vJoy
+// 2.2's library: version 0x222, and UpdateVJD reads the third, 124-byte record
+// (its log line then has four more values, the record's tail). The queries
+// (DriverMatch, GetOwnerPid, GetvJoyVersion, GetVJDAxisExist,
+// GetVJDButtonNumber) are not logged.
 
 #include <windows.h>
 
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #define STANDIN_EXPORT extern "C" __declspec(dllexport)
@@ -64,6 +79,13 @@ const size_t RECORD_MORE_BUTTONS = 96;  // buttons 33-128
 const size_t RECORD_SIZE = 108;
 const int RECORD_AXES = 18;
 const int RECORD_VALUES = 26;  // every 32-bit field after the device byte
+#ifdef STANDIN_V22
+const WORD STANDIN_VERSION = 0x222;
+const int RECORD_READ_VALUES = RECORD_VALUES + 4;  // VZ, VBRX, VBRY, VBRZ moved to the tail
+#else
+const WORD STANDIN_VERSION = 0x219;
+const int RECORD_READ_VALUES = RECORD_VALUES;
+#endif
 
 // The header's field list, to check the offsets above against its layout.
 struct DocumentedPosition {
@@ -91,6 +113,9 @@ enum StandinMode { MODE_FREE, MODE_DISABLED, MODE_OWNED, MODE_BUSY, MODE_MISSING
 struct StandinDevice {
   int acquired;
   int relinquishedOnce;
+  int updates;   // accepted since the start
+  int lostOnce;  // the loss has happened
+  int stale;     // lost and not yet relinquished
   LONG axes[AXIS_COUNT];
   unsigned char buttons[BUTTON_COUNT];
 };
@@ -105,6 +130,22 @@ int StandinPathFromEnvironment(const char* name, char* path, DWORD size) {
   int written = value[0] == '/' ? std::snprintf(path, size, "Z:%s", value)
                                 : std::snprintf(path, size, "%s", value);
   return written > 0 && static_cast<DWORD>(written) < size;
+}
+
+long StandinNumber(const char* name, long otherwise, int base = 10) {
+  char value[32];
+  DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+  if (n == 0 || n >= sizeof value) return otherwise;
+  return std::strtol(value, nullptr, base);
+}
+
+// Counts an accepted update; the one that reaches TARVIX_STANDIN_LOSE_AFTER
+// is the last before the loss.
+void StandinCountUpdate() {
+  const long loseAfter = StandinNumber("TARVIX_STANDIN_LOSE_AFTER", -1);
+  if (++standinDevice.updates == loseAfter && !standinDevice.lostOnce) {
+    standinDevice.lostOnce = standinDevice.stale = 1;
+  }
 }
 
 StandinMode StandinCurrentMode() {
@@ -221,7 +262,7 @@ STANDIN_EXPORT int __cdecl GetVJDStatus(UINT rID) {
 STANDIN_EXPORT BOOL __cdecl AcquireVJD(UINT rID) {
   StandinMode mode = StandinCurrentMode();
   BOOL ok = rID == STANDIN_DEVICE && (mode == MODE_FREE || mode == MODE_OWNED);
-  if (ok) standinDevice.acquired = 1;
+  if (ok && !standinDevice.stale) standinDevice.acquired = 1;
   char call[48];
   std::snprintf(call, sizeof call, "AcquireVJD(%u)", rID);
   StandinLogInt(call, ok);
@@ -235,6 +276,7 @@ STANDIN_EXPORT VOID __cdecl RelinquishVJD(UINT rID) {
   if (rID == STANDIN_DEVICE) {
     standinDevice.acquired = 0;
     standinDevice.relinquishedOnce = 1;
+    standinDevice.stale = 0;
   }
   char call[48];
   std::snprintf(call, sizeof call, "RelinquishVJD(%u)", rID);
@@ -261,9 +303,10 @@ STANDIN_EXPORT BOOL __cdecl ResetVJD(UINT rID) {
 
 #ifndef STANDIN_WITHOUT_SetAxis
 STANDIN_EXPORT BOOL __cdecl SetAxis(LONG Value, UINT rID, UINT Axis) {
-  BOOL ok = rID == STANDIN_DEVICE && standinDevice.acquired && Axis >= AXIS_FIRST &&
-            Axis < AXIS_FIRST + AXIS_COUNT;
+  BOOL ok = rID == STANDIN_DEVICE && standinDevice.acquired && !standinDevice.stale &&
+            Axis >= AXIS_FIRST && Axis < AXIS_FIRST + AXIS_COUNT;
   if (ok) standinDevice.axes[Axis - AXIS_FIRST] = Value;
+  if (ok) StandinCountUpdate();
   char call[64];
   std::snprintf(call, sizeof call, "SetAxis(%ld,%u,%u)", static_cast<long>(Value), rID, Axis);
   StandinLogInt(call, ok);
@@ -274,7 +317,8 @@ STANDIN_EXPORT BOOL __cdecl SetAxis(LONG Value, UINT rID, UINT Axis) {
 
 #ifndef STANDIN_WITHOUT_SetBtn
 STANDIN_EXPORT BOOL __cdecl SetBtn(BOOL Value, UINT rID, UCHAR nBtn) {
-  BOOL ok = rID == STANDIN_DEVICE && standinDevice.acquired && nBtn >= 1 && nBtn <= BUTTON_COUNT;
+  BOOL ok = rID == STANDIN_DEVICE && standinDevice.acquired && !standinDevice.stale && nBtn >= 1 &&
+            nBtn <= BUTTON_COUNT;
   if (ok) standinDevice.buttons[nBtn - 1] = Value ? 1 : 0;
   char call[64];
   std::snprintf(call, sizeof call, "SetBtn(%d,%u,%u)", static_cast<int>(Value), rID,
@@ -294,16 +338,16 @@ static LONG RecordValue(const unsigned char* record, size_t offset) {
 
 // The whole device at once: its axes and buttons as the state file shows them.
 STANDIN_EXPORT BOOL __cdecl UpdateVJD(UINT rID, PVOID pData) {
-  BOOL ok = rID == STANDIN_DEVICE && standinDevice.acquired && pData != nullptr;
+  BOOL ok = rID == STANDIN_DEVICE && standinDevice.acquired && !standinDevice.stale && pData != nullptr;
   const unsigned char* record = static_cast<const unsigned char*>(pData);
-  char call[400];
+  char call[480];
   size_t length = 0;
   StandinAppend(call, sizeof call, &length, "UpdateVJD(");
   StandinAppendNumber(call, sizeof call, &length, static_cast<long>(rID));
   if (record) {
     StandinAppend(call, sizeof call, &length, ",");
     StandinAppendNumber(call, sizeof call, &length, record[0]);
-    for (int i = 0; i < RECORD_VALUES; ++i) {
+    for (int i = 0; i < RECORD_READ_VALUES; ++i) {
       StandinAppend(call, sizeof call, &length, ",");
       StandinAppendNumber(call, sizeof call, &length, RecordValue(record, RECORD_FIRST_AXIS + 4 * i));
     }
@@ -315,9 +359,48 @@ STANDIN_EXPORT BOOL __cdecl UpdateVJD(UINT rID, PVOID pData) {
       const size_t word = b < 32 ? RECORD_BUTTONS : RECORD_MORE_BUTTONS + 4 * (b / 32 - 1);
       standinDevice.buttons[b] = (static_cast<unsigned long>(RecordValue(record, word)) >> (b % 32)) & 1;
     }
+    StandinCountUpdate();
   }
   StandinLogInt(call, ok);
   if (ok) StandinWriteState();
   return ok;
+}
+#endif
+
+// ---- The queries of a newer library, each left out like the rest ----
+
+#ifndef STANDIN_WITHOUT_GetvJoyVersion
+STANDIN_EXPORT SHORT __cdecl GetvJoyVersion(void) { return static_cast<SHORT>(STANDIN_VERSION); }
+#endif
+
+#ifndef STANDIN_WITHOUT_DriverMatch
+STANDIN_EXPORT BOOL __cdecl DriverMatch(WORD* DllVer, WORD* DrvVer) {
+  const WORD driver = static_cast<WORD>(StandinNumber("TARVIX_STANDIN_DRIVER", STANDIN_VERSION, 16));
+  if (DllVer) *DllVer = STANDIN_VERSION;
+  if (DrvVer) *DrvVer = driver;
+  return driver == STANDIN_VERSION;
+}
+#endif
+
+#ifndef STANDIN_WITHOUT_GetOwnerPid
+STANDIN_EXPORT int __cdecl GetOwnerPid(UINT rID) {
+  if (rID != STANDIN_DEVICE || StandinCurrentMode() != MODE_BUSY) return 0;
+  return static_cast<int>(StandinNumber("TARVIX_STANDIN_OWNER", 0) & 0xFFFF);
+}
+#endif
+
+#ifndef STANDIN_WITHOUT_GetVJDAxisExist
+STANDIN_EXPORT BOOL __cdecl GetVJDAxisExist(UINT rID, UINT Axis) {
+  char axes[16] = "XYZ";
+  DWORD n = GetEnvironmentVariableA("TARVIX_STANDIN_AXES", axes, sizeof axes);
+  if (n >= sizeof axes) return FALSE;
+  if (Axis < AXIS_FIRST || Axis > AXIS_FIRST + 2) return rID == STANDIN_DEVICE;
+  return rID == STANDIN_DEVICE && std::strchr(axes, static_cast<int>('X' + (Axis - AXIS_FIRST))) != nullptr;
+}
+#endif
+
+#ifndef STANDIN_WITHOUT_GetVJDButtonNumber
+STANDIN_EXPORT int __cdecl GetVJDButtonNumber(UINT rID) {
+  return rID == STANDIN_DEVICE ? static_cast<int>(StandinNumber("TARVIX_STANDIN_BUTTONS", 8)) : 0;
 }
 #endif
