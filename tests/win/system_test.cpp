@@ -144,6 +144,33 @@ TEST(VJoyLink, FindsTheLibraryWhereTheInstallerAndTheSystemSayItIs) {
   }
 }
 
+// The optional queries as the libraries export them: the busy device's owner by name, the versions, the axes
+// and buttons of device 1.
+TEST(VJoyLink, NamesTheOwnerAndWhatTheDeviceLacks) {
+  const std::string self = std::to_string(GetCurrentProcessId());
+  struct Case { const char* folder; std::vector<std::pair<const char*, std::string>> env; const char* said; };
+  const Case cases[] = {
+      {"standin", {{"TARVIX_STANDIN_MODE", "busy"}, {"TARVIX_STANDIN_OWNER", self}}, "vJoy device 1 is in use by win_system_test.exe."},
+      {"standin", {{"TARVIX_STANDIN_MODE", "refuse"}, {"TARVIX_STANDIN_DRIVER", "218"}},
+       "acquired.\nvJoy's driver and library versions differ (driver 218, library 219): reinstall vJoy."},
+      {"standin-2.2", {{"TARVIX_STANDIN_DRIVER", "221"}}, "vJoy: driver 221, library 222 differ"},
+      {"standin-2.2", {{"TARVIX_STANDIN_AXES", "XY"}, {"TARVIX_STANDIN_BUTTONS", "4"}}, "vJoy: no Z axis, 4 buttons"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.said);
+    for (HMODULE m; (m = GetModuleHandleA("vJoyInterface.dll")) && FreeLibrary(m);) {}
+    const std::string folder = Beside(c.folder);
+    const DLL_DIRECTORY_COOKIE added = AddDllDirectory(std::wstring(folder.begin(), folder.end()).c_str());
+    for (auto& [name, value] : c.env) SetEnvironmentVariableA(name, value.c_str());
+    virtualJoystickLink = VirtualJoystickLink{};
+    char box[768] = "";
+    FormatVJoyFailure(box, VJoyBind() ? 0 : sizeof box);
+    EXPECT_NE((std::string(box) + virtualJoystickLink.notice).find(c.said), std::string::npos) << box;
+    VJoyRelease(), StandinTakeLog(), RemoveDllDirectory(added);
+    for (auto& [name, value] : c.env) SetEnvironmentVariableA(name, nullptr);
+  }
+}
+
 // A device lost under the link: the refused update lets it go, a tick a second later takes it again, and the
 // wheel goes on from there.
 TEST(VJoyLink, TakesALostDeviceAgainOnTheTick) {
