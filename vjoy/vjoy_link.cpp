@@ -100,43 +100,47 @@ void MarkDeviceLost() {
   SetNotice("vJoy: Disconnected, retrying");
 }
 
+// Why the bind stops, or VJOY_BOUND: the checks in the order they are made.
+VJoyBindOutcome BindOutcome() {
+  VirtualJoystickLink& link = virtualJoystickLink;
+  if (!link.library) return VJOY_NO_LIBRARY;
+  // A library missing one of them is refused rather than called through a
+  // null pointer later (ResetVJD and RelinquishVJD run at exit, SetBtn every tick).
+  if (!VJoyEntriesComplete(link)) return VJOY_INCOMPLETE_LIBRARY;
+  if (!link.vJoyEnabled()) return VJOY_NOT_ENABLED;
+  if (link.DriverMatch) {
+    uint16_t library = 0, driver = 0;
+    link.versionsDiffer = !link.DriverMatch(&library, &driver);
+    if (!library && link.GetvJoyVersion) library = static_cast<uint16_t>(link.GetvJoyVersion());
+    link.libraryVersion = library;
+    link.driverVersion = driver;
+  }
+  // Own (from an earlier run) or free; a busy device belongs to another
+  // feeder and is left alone.
+  const int32_t status = link.GetVJDStatus(VJOY_DEVICE);
+  if (status == VJOY_STATUS_BUSY) {
+    const int32_t owner = link.GetOwnerPid ? link.GetOwnerPid(VJOY_DEVICE) : 0;
+    if (owner <= 0 || !VJoyOwnerProcessName(static_cast<uint16_t>(owner & 0xFFFF), link.ownerName,
+                                             sizeof link.ownerName)) {
+      link.ownerName[0] = 0;
+    }
+    return VJOY_DEVICE_BUSY;
+  }
+  if (status != VJOY_STATUS_OWN && status != VJOY_STATUS_FREE) return VJOY_NO_DEVICE;
+  // Let go first so that a device left owned is taken afresh; the driver
+  // needs a moment before it hands the device out again.
+  link.RelinquishVJD(VJOY_DEVICE);
+  VJoyPause(VJOY_RELINQUISH_PAUSE_MS);
+  return AcquireDevice() ? VJOY_BOUND : VJOY_NOT_ACQUIRED;
+}
+
 }  // namespace
 
 VJoyBindOutcome VJoyBindDevice() {
   VirtualJoystickLink& link = virtualJoystickLink;
   link.versionsDiffer = 0;
   link.ownerName[0] = 0;
-  link.outcome = [&link]() {
-    if (!link.library) return VJOY_NO_LIBRARY;
-    // A library missing one of them is refused rather than called through a
-    // null pointer later (ResetVJD and RelinquishVJD run at exit, SetBtn every tick).
-    if (!VJoyEntriesComplete(link)) return VJOY_INCOMPLETE_LIBRARY;
-    if (!link.vJoyEnabled()) return VJOY_NOT_ENABLED;
-    if (link.DriverMatch) {
-      uint16_t library = 0, driver = 0;
-      link.versionsDiffer = !link.DriverMatch(&library, &driver);
-      if (!library && link.GetvJoyVersion) library = static_cast<uint16_t>(link.GetvJoyVersion());
-      link.libraryVersion = library;
-      link.driverVersion = driver;
-    }
-    // Own (from an earlier run) or free; a busy device belongs to another
-    // feeder and is left alone.
-    const int32_t status = link.GetVJDStatus(VJOY_DEVICE);
-    if (status == VJOY_STATUS_BUSY) {
-      const int32_t owner = link.GetOwnerPid ? link.GetOwnerPid(VJOY_DEVICE) : 0;
-      if (owner <= 0 || !VJoyOwnerProcessName(static_cast<uint16_t>(owner & 0xFFFF), link.ownerName,
-                                               sizeof link.ownerName)) {
-        link.ownerName[0] = 0;
-      }
-      return VJOY_DEVICE_BUSY;
-    }
-    if (status != VJOY_STATUS_OWN && status != VJOY_STATUS_FREE) return VJOY_NO_DEVICE;
-    // Let go first so that a device left owned is taken afresh; the driver
-    // needs a moment before it hands the device out again.
-    link.RelinquishVJD(VJOY_DEVICE);
-    VJoyPause(VJOY_RELINQUISH_PAUSE_MS);
-    return AcquireDevice() ? VJOY_BOUND : VJOY_NOT_ACQUIRED;
-  }();
+  link.outcome = BindOutcome();
   ResetPositionRecord(link.position);
   return link.outcome;
 }
