@@ -21,7 +21,9 @@
 #include "input/hotkeys.h"
 #include "storage/launch_at_startup.h"
 #include "storage/profile_store.h"
+#include "storage/saving.h"
 #include "storage/settings_file.h"
+#include "tests/support/system_fake.h"
 #include "ui/main_panel.h"
 #include "ui/nk.h"
 #include "ui/theme.h"
@@ -47,6 +49,7 @@ void RunFrame(const std::function<void()>& input = [] {}, void (*build)() = Main
   build();
   static uint32_t clock = 0;
   RunSettingsSave(clock += SETTINGS_SAVE_INTERVAL_MS);  // the loop's save, due in every pass here
+  SettleFileWrites();  // the writer's results, which come to the window in the program
   drawn.clear();
   const nk_command* c;
   nk_foreach(c, guiContext) {
@@ -122,7 +125,7 @@ class Gui : public ::testing::Test {
 };
 
 TEST_F(Gui, ProfileRowsAndTheLoadSaveAndDeleteButtons) {
-  for (int i = 10; i < 21; ++i) tuningSettings.sensitivity = float(i), SaveProfile(("P" + std::to_string(i)).c_str());
+  for (int i = 10; i < 21; ++i) tuningSettings.sensitivity = float(i), SaveUserProfile(("P" + std::to_string(i)).c_str(), ""), SettleFileWrites();
   ScanProfiles();
   std::set<std::string> rows;  // ten of the eleven, scrolled through
   auto seen = [&] { for (const Drawn& d : drawn) if (d.text.size() == 3) rows.insert(d.text); };
@@ -133,7 +136,7 @@ TEST_F(Gui, ProfileRowsAndTheLoadSaveAndDeleteButtons) {
 
   tuningSettings.sensitivity = 77.0f;
   SetField("Gamma");
-  Click("Save");
+  Click("Save"), RunFrame();
   EXPECT_TRUE(Holds(ProfilePath("Gamma"), "sensitivity=77.0\r\n"));
   EXPECT_EQ(profileNames[std::max(selectedProfile, 0)], std::string("Gamma")) << "listed and selected";
   Click("Delete");
@@ -141,7 +144,7 @@ TEST_F(Gui, ProfileRowsAndTheLoadSaveAndDeleteButtons) {
   EXPECT_EQ(profileNameInput + std::to_string(selectedProfile), "-1") << "the field and the selection cleared";
 
   // Windows file names ignore case: "default" would overwrite or delete Default.txt.
-  SaveProfile("Default");  // sensitivity 77
+  SaveUserProfile("Default", ""), SettleFileWrites();  // sensitivity 77
   ScanProfiles();
   const std::string before = Read(ProfilePath("Default"));
   for (const char* name : {"default", "DEFAULT", "dEfAuLt", "Default"}) {
@@ -166,7 +169,7 @@ TEST_F(Gui, ProfileRowsAndTheLoadSaveAndDeleteButtons) {
 
 // Everything within the 520 x 640 client, with a full profile list; on the Settings tab nothing is cut by its clip.
 TEST_F(Gui, BothTabsFitTheClientAndTheSettingsAreDrawnWhole) {
-  for (int i = 0; i < 10; ++i) SaveProfile(("Profile " + std::to_string(i)).c_str());
+  for (int i = 0; i < 10; ++i) SaveUserProfile(("Profile " + std::to_string(i)).c_str(), ""), SettleFileWrites();
   ScanProfiles();
   for (int tab : {1, 2}) {
     Tab(tab);
