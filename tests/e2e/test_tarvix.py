@@ -168,7 +168,8 @@ def documents_outside_the_code_page():
             run = start("cjk")
             wait(lambda: read(os.path.join(data, "Profiles", "Default.txt")) == fill("Default.txt", sensitivity=sensitivity),
                  "Default.txt with sensitivity %s" % sensitivity)
-            assert read(os.path.join(data, "settings.txt")) == fill("settings.txt", sensitivity=sensitivity)
+            wait(lambda: read(os.path.join(data, "settings.txt")) == fill("settings.txt", sensitivity=sensitivity),
+                 "settings.txt with sensitivity %s" % sensitivity)
             post("TXMainWnd", WM_COMMAND, TRAY_EXIT), ended(run, 0, "the tray's Exit")
             os.remove(os.path.join(data, "Profiles", "Default.txt"))
             open(os.path.join(data, "settings.txt"), "wb").write(fill("settings.txt", sensitivity="33.0"))
