@@ -18,6 +18,8 @@
 #include "app/nk_gdi.h"
 #include "app/shell.h"
 #include "engine/tuning.h"
+#include "engine/status_notice.h"
+#include "input/elevation.h"
 #include "input/hotkeys.h"
 #include "storage/launch_at_startup.h"
 #include "storage/profile_store.h"
@@ -181,6 +183,16 @@ TEST_F(Gui, BothTabsFitTheClientAndTheSettingsAreDrawnWhole) {
       EXPECT_TRUE(tab == 1 || (d.y >= clip.y && d.y + d.h <= clip.y + clip.h)) << d.text << " at " << d.y << "+" << d.h;
     }
   }
+}
+
+// A game above our level: the notice and the way out share the status line, inside the client.
+TEST_F(Gui, AGameRunningAsAdministratorOffersTheRestart) {
+  elevationState.ownLevel = 0x2000, NoteForegroundLevel("game.exe", 0x3000), Tab(0);
+  EXPECT_NEAR(At("Game runs as administrator: no mouse input").y, At("Restart as Administrator").y, 8);
+  EXPECT_LE(At("Restart as Administrator").y + 12, MAIN_CLIENT_HEIGHT);
+  Click("Restart as Administrator");
+  EXPECT_EQ(elevationState.restartRequested, 1);
+  elevationState = {INTEGRITY_UNKNOWN, 0, 0}, SetStatusNotice(NOTICE_ELEVATED, nullptr);
 }
 
 // A quick click can queue press and release together; they must reach the GUI in separate passes.
