@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "storage/file_replace.h"
-#include "storage/settings_file.h"
 
 FileSeamFaults fileSeamFaults;
 
@@ -23,7 +22,7 @@ struct FileWriteSlot {
   int resultReady;
   FileWriteKind kind;
   uint32_t ticket;
-  char path[STORAGE_PATH_SIZE];
+  char path[FILE_WRITE_PATH_SIZE];
   char text[FILE_WRITE_TEXT_SIZE];
   size_t length;
   FileWriteResult result;
@@ -52,7 +51,7 @@ void SleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::millisecond
 
 // The temporary file, the flush and the replace, again while the file is busy.
 FileWriteResult WriteReplacing(const char* path, const char* text, size_t length) {
-  char tempPath[STORAGE_PATH_SIZE + 4];
+  char tempPath[FILE_WRITE_PATH_SIZE + 4];
   std::snprintf(tempPath, sizeof tempPath, "%s.tmp", path);
   FileWriteResult result = {};
   for (int attempt = 0;; ++attempt) {
@@ -71,7 +70,7 @@ FileWriteResult WriteReplacing(const char* path, const char* text, size_t length
 
 void RunFileWriter() {
   FileWriterShared& s = Shared();
-  static char path[STORAGE_PATH_SIZE];
+  static char path[FILE_WRITE_PATH_SIZE];
   static char text[FILE_WRITE_TEXT_SIZE];
   std::unique_lock<std::mutex> held(s.lock);
   for (;;) {
@@ -106,7 +105,7 @@ void RunFileWriter() {
 }  // namespace
 
 uint32_t RequestFileWrite(FileWriteKind kind, const char* path, const char* text, size_t length) {
-  if (!path[0] || std::strlen(path) >= STORAGE_PATH_SIZE || length > FILE_WRITE_TEXT_SIZE) return 0;
+  if (!path[0] || std::strlen(path) >= FILE_WRITE_PATH_SIZE || length > FILE_WRITE_TEXT_SIZE) return 0;
   FileWriterShared& s = Shared();
   std::lock_guard<std::mutex> held(s.lock);
   // The file's own slot first, so its writes keep their order; else a free one.

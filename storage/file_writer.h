@@ -7,6 +7,7 @@
 #include <cstdint>
 
 constexpr int FILE_WRITE_SLOTS = 4;            // files in flight at once
+constexpr size_t FILE_WRITE_PATH_SIZE = 512;   // as every storage path
 constexpr size_t FILE_WRITE_TEXT_SIZE = 1024;  // a settings or profile file fits
 constexpr int FILE_WRITE_RETRY_COUNT = 5;
 constexpr uint32_t FILE_WRITE_RETRY_INTERVAL_MS = 20;

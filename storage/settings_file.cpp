@@ -1,12 +1,11 @@
 #include "storage/settings_file.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
-
-#include <chrono>
 #include <thread>
 
 #include "engine/status_notice.h"
@@ -150,15 +149,21 @@ void ReadKeyedStream(FILE* file, uint8_t inFile) {
   }
 }
 
-// Appends to text as snprintf would; *used stays past size once it overflows.
-void AppendText(char* text, size_t size, size_t* used, const char* format, ...);
+// Appends to text as snprintf would; *used goes past size once it overflows.
+void AppendText(char* text, size_t size, size_t* used, const char* format, ...) {
+  if (*used >= size) return;
+  va_list values;
+  va_start(values, format);
+  const int wrote = std::vsnprintf(text + *used, size - *used, format, values);
+  va_end(values);
+  *used = wrote < 0 ? size : *used + static_cast<size_t>(wrote);
+}
 
 size_t FormatKeyedText(char* text, size_t size, uint8_t inFile, const TuningSettings& record) {
-  TuningSettings copy = record;
   size_t used = 0;
   for (const StorageKey& row : STORAGE_KEYS) {
     if (!(row.files & inFile)) continue;
-    const char* field = KeyField(row, &copy);
+    const char* field = reinterpret_cast<const char*>(&record) + row.field;
     if (row.onlyWhenSet && row.kind == KEY_TEXT && !field[0]) continue;
     AppendText(text, size, &used, "%s=", row.name);
     switch (row.kind) {
@@ -181,15 +186,6 @@ size_t FormatKeyedText(char* text, size_t size, uint8_t inFile, const TuningSett
     AppendText(text, size, &used, "\r\n");
   }
   return used < size ? used : 0;
-}
-
-void AppendText(char* text, size_t size, size_t* used, const char* format, ...) {
-  if (*used >= size) return;
-  va_list values;
-  va_start(values, format);
-  const int wrote = std::vsnprintf(text + *used, size - *used, format, values);
-  va_end(values);
-  *used = wrote < 0 ? size : *used + static_cast<size_t>(wrote);
 }
 
 }  // namespace

@@ -230,6 +230,12 @@ TEST(Store, SaveLoadDeleteAndFailedWrites) {
     EXPECT_STREQ(StatusNoticeText(NOTICE_FILE), "") << c;
   }
   fs::remove_all(data.parent_path());
+  // Documents refusing the data folder (controlled folder access) is named on the status line.
+  const std::string home = std::getenv("HOME");
+  fileSeamFaults.denyWrites = 1, setenv("HOME", "/tmp", 1), CreateDataFolders();
+  fileSeamFaults.denyWrites = 0, setenv("HOME", home.c_str(), 1);
+  EXPECT_STREQ(StatusNoticeText(NOTICE_FILE), "Documents blocked: allow Tarvix in Windows Security");
+  SetStatusNotice(NOTICE_FILE, nullptr);
   // A folder whose settings file, with its ".tmp" sibling, would not fit: no paths, nothing written anywhere.
   for (auto [length, fits] : {std::pair{494, 1}, {495, 0}}) {
     SetDataFolder(std::string(length, 'd').c_str());
