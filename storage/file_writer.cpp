@@ -70,8 +70,8 @@ FileWriteResult WriteReplacing(const char* path, const char* text, size_t length
 
 void RunFileWriter() {
   FileWriterShared& s = Shared();
-  static char path[FILE_WRITE_PATH_SIZE];
-  static char text[FILE_WRITE_TEXT_SIZE];
+  char path[FILE_WRITE_PATH_SIZE];
+  char text[FILE_WRITE_TEXT_SIZE];
   std::unique_lock<std::mutex> held(s.lock);
   for (;;) {
     FileWriteSlot* slot = nullptr;

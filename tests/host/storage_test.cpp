@@ -140,7 +140,8 @@ TEST(GameProfiles, SwitchRestoreWaitAndTheUsersOwnChoice) {
       {'n', "explorer.exe", "Mine", 0, 0, "Mine"}, {'n', "notepad.exe", "Notes", 1, 0, "Mine"},
       {'n', "Explorer.EXE", "Notes", 1, 0, "Mine"},  // the shell is no change of game
       {'n', "dirt.exe", "Rally", 1, 0, "Mine"}, {'n', "", "Mine", 0, 0, "Mine"},  // an image that cannot be read
-      {'n', "Notepad.exe", "Notes", 1, 0, "Mine"}, {'m', "other.exe", "Notes", 1, 1, "Mine"},  // unsaved changes wait
+      {'n', "Notepad.exe", "Notes", 1, 0, "Mine"}, {'f', "Notepad.exe", "Notes", 1, 0, "Mine"},  // a save by hand failed
+      {'m', "other.exe", "Notes", 1, 1, "Mine"},  // unsaved changes wait
       {'n', "other.exe", "Mine", 0, 0, "Mine"}, {'n', "notepad.exe", "Notes", 1, 0, "Mine"},
       {'d', "x.exe", "Default", 0, 0, "Default"},  // the user's own profile deleted
       {'n', "notepad.exe", "Notes", 1, 0, "Default"}, {'u', "rally.exe", "Rally", 0, 0, "Rally"},  // loaded by hand
@@ -150,6 +151,7 @@ TEST(GameProfiles, SwitchRestoreWaitAndTheUsersOwnChoice) {
     if (s.op == 'd') DeleteProfile("Mine");
     if (s.op == 'x') DeleteProfile("Rally"), DeleteProfile("Default");
     if (s.op == 'u') LoadUserProfile("Rally");
+    if (s.op == 'f') fileSeamFaults.denyWrites = 1, SaveUserProfile("Mine", ""), SettleFileWrites(), fileSeamFaults.denyWrites = 0;
     tuningSettings.autoProfile = s.op != 'o';
     steeringState.profileModified = s.op == 'm';
     NoteForegroundProgram(s.exe);
