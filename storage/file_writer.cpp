@@ -147,15 +147,6 @@ int TakeFileWriteResult(FileWriteResult* result) {
   return 0;
 }
 
-int FileWritesPending() {
-  FileWriterShared& s = Shared();
-  std::lock_guard<std::mutex> held(s.lock);
-  for (const FileWriteSlot& slot : s.slots) {
-    if (SlotPending(slot)) return 1;
-  }
-  return 0;
-}
-
 int WaitForFileWrites(uint32_t timeoutMs) {
   FileWriterShared& s = Shared();
   std::unique_lock<std::mutex> held(s.lock);

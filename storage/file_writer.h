@@ -35,9 +35,8 @@ uint32_t RequestFileWrite(FileWriteKind kind, const char* path, const char* text
 // The next result not yet taken; 0 when there is none.
 int TakeFileWriteResult(FileWriteResult* result);
 
-// 1 while a request waits or is being written.
-int FileWritesPending();
-// Waits until nothing is pending, timeoutMs at most (the exit). 1 when done.
+// Waits until no request waits or is being written, timeoutMs at most (the
+// exit). 1 when none is.
 int WaitForFileWrites(uint32_t timeoutMs);
 
 // The window that gets FILE_WRITE_DONE_MESSAGE; null: none is posted, and the
