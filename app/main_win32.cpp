@@ -2,10 +2,12 @@
 // the main loop, which sleeps until a tick is due or a message comes, and the
 // shutdown.
 #include <windows.h>
+#include <shellapi.h>
 #include <timeapi.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "app/nk_gdi.h"
 #include "app/shell.h"
@@ -13,11 +15,14 @@
 #include "engine/output_tick.h"
 #include "engine/system_seam.h"
 #include "engine/tuning.h"
+#include "input/elevation.h"
 #include "input/foreground.h"
 #include "input/hotkeys.h"
 #include "input/raw_input.h"
+#include "storage/file_writer.h"
 #include "storage/launch_at_startup.h"
 #include "storage/profile_store.h"
+#include "storage/saving.h"
 #include "storage/settings_file.h"
 #include "ui/main_panel.h"
 #include "ui/nk.h"
@@ -48,22 +53,13 @@ static int FailStartup(HANDLE mutex, const char* text, const char* caption) {
   return 1;
 }
 
-// The loop is over and the hook gone: the last save may wait for a file that
-// another program holds for a moment.
-static void FinishSettingsSave() {
-  for (int i = 0; i < SETTINGS_RETRY_COUNT && SettingsReplacePending(); ++i) {
-    Sleep(SETTINGS_RETRY_INTERVAL_MS);
-    RunSettingsSave(static_cast<uint32_t>(SystemClockMicros() / 1000));
-  }
-}
-
 static void EnsureDefaultProfile() {
   // Without a data folder there is nowhere to look, and nothing would be saved.
   if (profileFolderPath[0] == '\0') return;
   char path[STORAGE_PATH_SIZE];
   int length = std::snprintf(path, sizeof path, "%s\\Default.txt", profileFolderPath);
   if (length < 0 || length >= static_cast<int>(sizeof path)) return;
-  if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) SaveProfile("Default");
+  if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) SaveUserProfile("Default", "");
 }
 
 // The loop's one-shot timer, re-armed before every wait.
@@ -126,14 +122,57 @@ static void OptOutOfPowerThrottling() {
 
 static int MainWindowOnScreen() { return IsWindowVisible(mainWindow) && !IsIconic(mainWindow); }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+// One copy only. A copy started by "Restart as Administrator" waits for the
+// old one to let go first. A mutex that cannot be made at all leaves us
+// unguarded, but an elevated copy's mutex refuses us access: that one runs.
+static int TakeInstanceMutex(HANDLE* mutex, int restarted) {
+  *mutex = CreateMutexA(nullptr, TRUE, TARVIX_MUTEX_NAME);
+  DWORD error = GetLastError();
+  if (error == ERROR_ALREADY_EXISTS && restarted && *mutex) {
+    const DWORD waited = WaitForSingleObject(*mutex, RESTART_MUTEX_WAIT_MS);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) error = ERROR_SUCCESS;
+  }
+  if (*mutex ? error != ERROR_ALREADY_EXISTS : error != ERROR_ACCESS_DENIED) return 1;
+  if (*mutex) CloseHandle(*mutex);
+  *mutex = nullptr;
+  return 0;
+}
+
+// Starts this program again, elevated, with the marker. 0 when the user
+// refused the prompt or it could not start: then nothing changes.
+static int RestartElevated() {
+  wchar_t path[MAX_PATH * 4];
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+  if (length == 0 || length >= MAX_PATH * 4) return 0;
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOASYNC;
+  info.lpVerb = L"runas";
+  info.lpFile = path;
+  info.lpParameters = L"" RESTART_MARKER;
+  info.nShow = SW_SHOWNORMAL;
+  return ShellExecuteExW(&info) ? 1 : 0;
+}
+
+// The game in front runs above us: the tray's tip says so too.
+static void FollowElevatedGame() {
+  static int shown;
+  if (elevationState.restartRequested) {
+    elevationState.restartRequested = 0;
+    if (RestartElevated()) RunExitSequence();
+  }
+  if (shown == elevationState.gameAbove) return;
+  shown = elevationState.gameAbove;
+  SetTrayTip(shown ? ELEVATED_GAME_TEXT : TARVIX_TITLE);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   // No library, and no dependency of one, is ever taken from the working folder.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-  // 1. One copy only. A mutex that cannot be made at all leaves us unguarded.
-  HANDLE mutex = CreateMutexA(nullptr, TRUE, TARVIX_MUTEX_NAME);
-  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+  // 1. One copy only.
+  HANDLE mutex;
+  if (!TakeInstanceMutex(&mutex, commandLine && std::strstr(commandLine, RESTART_MARKER) != nullptr)) {
     MessageBoxA(nullptr, ALREADY_RUNNING_TEXT, "Already Running", MB_OK | MB_ICONINFORMATION);
-    if (mutex) CloseHandle(mutex);
     return 0;
   }
 
@@ -162,6 +201,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // 9. Main window.
   mainWindow = CreateMainWindow(instance);
   if (!mainWindow) return FailStartup(mutex, "Failed to create window!", "Error");
+  // The writer's results come to the main window from now on; those of the
+  // start-up's own saves are taken here.
+  SetFileWriteWindow(mainWindow);
+  CollectFileWriteResults();
 
   // 10. GUI font and context.
   if (!CreateGui(mainWindow)) return FailStartup(mutex, "Failed to initialize Nuklear!", "Error");
@@ -212,6 +255,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const int tickDue = TickScheduleTake(&tickSchedule, now);
     // A profile that follows its game loads here, never inside a modal loop.
     RunForegroundWatch(tickDue);
+    FollowElevatedGame();
     // A frame only where it can be seen: at each tick, for the live values,
     // and at once when the window has had input, so a click acts in its frame.
     const int drawFrame = (tickDue || drained.mainWindowMessages) && MainWindowOnScreen();
@@ -230,7 +274,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   RemoveTrayIcon();
   VJoyRelease();  // a no-op after the tray's Exit
   SaveSettings();
-  FinishSettingsSave();
+  // The writer ends what it was given, for 5 s at most; a file it did not
+  // finish keeps its last whole content.
+  SetFileWriteWindow(nullptr);
+  WaitForFileWrites(FILE_WRITE_EXIT_WAIT_MS);
   ReleaseInstanceMutex(mutex);
   return 0;
 }

@@ -9,7 +9,8 @@
 #include "engine/steering.h"
 #include "input/hotkeys.h"
 #include "input/mouse_lock.h"
-#include "storage/settings_file.h"
+#include "storage/file_writer.h"
+#include "storage/saving.h"
 #include "ui/theme.h"
 #include "vjoy/vjoy_link.h"
 
@@ -29,6 +30,16 @@ static constexpr int TRAY_RETRY_COUNT = 15;
 static UINT taskbarCreatedMessage;
 static int trayRetriesLeft;
 static constexpr WORD STANDARD_APP_ICON_ID = 32512;
+
+static int ProcessIsElevated() {
+  HANDLE token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return 0;
+  TOKEN_ELEVATION elevation = {};
+  DWORD size = 0;
+  const BOOL read = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+  CloseHandle(token);
+  return read && elevation.TokenIsElevated;
+}
 
 static void ShowMainWindow(HWND window) {
   ShowWindow(window, IsIconic(window) ? SW_RESTORE : SW_SHOW);
@@ -137,6 +148,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       }
       return 0;
 
+    case FILE_WRITE_DONE_MESSAGE:
+      CollectFileWriteResults();
+      return 0;
+
     case TRAY_CALLBACK_MESSAGE:
       if (lParam == WM_LBUTTONDBLCLK) {
         ShowMainWindow(window);
@@ -226,9 +241,20 @@ void AddTrayIcon(HWND window) {
   trayIconData.hIcon = trayIcon;
   std::snprintf(trayIconData.szTip, sizeof trayIconData.szTip, "%s", TARVIX_TITLE);
   taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+  // An elevated program gets no messages from Explorer, which is not: let the
+  // shell's restart and the icon's clicks through.
+  if (ProcessIsElevated()) {
+    ChangeWindowMessageFilterEx(window, taskbarCreatedMessage, MSGFLT_ALLOW, nullptr);
+    ChangeWindowMessageFilterEx(window, TRAY_CALLBACK_MESSAGE, MSGFLT_ALLOW, nullptr);
+  }
   PlaceTrayIcon(window);
 
   trayMenu = BuildTrayMenu();
+}
+
+void SetTrayTip(const char* text) {
+  std::snprintf(trayIconData.szTip, sizeof trayIconData.szTip, "%s", text);
+  if (trayIconData.hWnd) Shell_NotifyIconA(NIM_MODIFY, &trayIconData);
 }
 
 void RebuildTrayMenu() {

@@ -59,6 +59,8 @@ HICON LoadAppIcon();
 
 void AddTrayIcon(HWND window);
 void RebuildTrayMenu();
+// The icon's tip, kept for the shell's restart.
+void SetTrayTip(const char* text);
 void RemoveTrayIcon();
 
 // The About box's text; always terminated and cut to fit the buffer.

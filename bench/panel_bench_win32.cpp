@@ -19,6 +19,8 @@
 #include "engine/tuning.h"
 #include "input/hotkeys.h"
 #include "storage/profile_store.h"
+#include "storage/file_writer.h"
+#include "storage/saving.h"
 #include "storage/settings_file.h"
 #include "ui/main_panel.h"
 #include "ui/nk.h"
@@ -124,7 +126,11 @@ int main(int argc, char** argv) {
   CreateDirectoryA(profileFolderPath, nullptr);
 
   ResetToDefaults();
-  for (const char* name : BENCH_PROFILES) SaveProfile(name);
+  for (const char* name : BENCH_PROFILES) {
+    SaveUserProfile(name, "");
+    WaitForFileWrites(FILE_WRITE_EXIT_WAIT_MS);
+    CollectFileWriteResults();
+  }
   ScanProfiles();
   // The status line as it reads while the program runs with the device held.
   virtualJoystickLink.vjoyAcquired = 1;

@@ -551,6 +551,16 @@ def panel_pass(bindir, passes):
     return json.loads(run.stdout)
 
 
+def write_pass(bindir, seconds):
+    exe = os.path.join(bindir, "tarvix_write_bench.exe")
+    if not os.path.exists(exe):
+        return None
+    run = subprocess.run(["wine", exe, str(seconds)], capture_output=True, text=True, timeout=300)
+    if run.returncode != 0:
+        fail("write benchmark failed: " + run.stderr)
+    return json.loads(run.stdout)
+
+
 # ---- the table ----
 
 def table(report):
@@ -617,6 +627,15 @@ def table(report):
             cells = ["%.0f / %.0f" % (c[k]["median"], c[k]["p99"])
                      for k in ("build_us", "render_us", "pass_us")]
             out.append("  %-40s%14s%14s%14s" % (label, cells[0], cells[1], cells[2]))
+    writes = report.get("write_pass")
+    if writes:
+        out.append("Output ticks while every write takes %d ms, a save every %d ms (%.0f s each):" %
+                   (writes["write_ms"], writes["save_interval_ms"], writes["seconds"]))
+        out.append("  %-40s%14s%14s%14s" % ("", "ticks/s", "longest ms", "p99 gap ms"))
+        for way, label in (("on_the_loop", "written on the loop (before)"), ("writer", "writer thread (now)")):
+            w = writes[way]
+            out.append("  %-40s%14s%14s%14s" % (label, w["ticks_per_second"], w["longest_gap_ms"],
+                                                 w["p99_gap_ms"]))
     return "\n".join(out)
 
 
@@ -642,6 +661,7 @@ def main():
     parser.add_argument("--idle-seconds", type=float, default=10.0)
     parser.add_argument("--burst-seconds", type=float, default=5.0)
     parser.add_argument("--panel-passes", type=int, default=400)
+    parser.add_argument("--write-seconds", type=float, default=5.0)
     parser.add_argument("--micro-min-time", default="0.2")
     parser.add_argument("--start-timeout", type=int, default=90)
     parser.add_argument("--exit-timeout", type=int, default=20)
@@ -674,6 +694,8 @@ def main():
     report["host_micro"] = host_micro(opts.host_bench, opts.micro_min_time)
     print("run_bench: panel pass under Wine", flush=True)
     report["panel_pass"] = panel_pass(opts.bin, opts.panel_passes)
+    print("run_bench: output ticks during slow writes under Wine", flush=True)
+    report["write_pass"] = write_pass(opts.bin, opts.write_seconds)
     game = start_game(work)
     try:
         windows = [(w, {"hidden": 1, "shown": 0}[w]) for w in opts.windows.split(",")]

@@ -27,9 +27,11 @@ set(TARVIX_SYSTEM_SEAM ${PROJECT_SOURCE_DIR}/engine/system_win32.cpp)
 list(REMOVE_ITEM TARVIX_WIN_SOURCES ${TARVIX_SYSTEM_SEAM})
 set(TARVIX_SYSTEM_SEAM_HEADER ${PROJECT_SOURCE_DIR}/engine/system_seam.h)
 
+# The file writer's one thread (storage/file_writer.cpp).
+find_package(Threads REQUIRED)
 add_library(tarvix_core STATIC ${TARVIX_CORE_SOURCES})
 target_include_directories(tarvix_core PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(tarvix_core PRIVATE tarvix_warnings)
+target_link_libraries(tarvix_core PUBLIC Threads::Threads PRIVATE tarvix_warnings)
 
 if(WIN32)
   add_library(tarvix_win STATIC ${TARVIX_WIN_SOURCES} ${TARVIX_SYSTEM_SEAM_HEADER})

@@ -5,6 +5,7 @@
 // in front, which costs one call.
 #include <windows.h>
 
+#include "input/elevation.h"
 #include "input/foreground.h"
 #include "storage/game_profiles.h"
 
@@ -19,19 +20,43 @@ ForegroundWatch foregroundWatch;
 
 // Long paths reach 32767 characters; kept out of the stack.
 constexpr DWORD IMAGE_PATH_CHARS = 32768;
+constexpr size_t TOKEN_LABEL_BYTES = sizeof(TOKEN_MANDATORY_LABEL) + SECURITY_MAX_SID_SIZE;
 wchar_t imagePath[IMAGE_PATH_CHARS];
 
 void CALLBACK OnForegroundEvent(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) {
   foregroundWatch.noted = window;
 }
 
-// The executable's file name in UTF-8; "" when the process cannot be opened
-// (it is gone) or its image not read. The limited right is granted even for
-// elevated processes.
-void ReadProgramName(DWORD processId, char* name) {
+// The integrity level of a process's token; INTEGRITY_UNKNOWN when it cannot
+// be read. The query right reaches an elevated process of the same user.
+int32_t ReadIntegrityLevel(HANDLE process) {
+  HANDLE token;
+  if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return INTEGRITY_UNKNOWN;
+  // The label and its SID, aligned for the record.
+  union {
+    TOKEN_MANDATORY_LABEL label;
+    BYTE bytes[TOKEN_LABEL_BYTES];
+  } buffer;
+  DWORD size = 0;
+  int32_t level = INTEGRITY_UNKNOWN;
+  if (GetTokenInformation(token, TokenIntegrityLevel, &buffer, sizeof buffer, &size) &&
+      IsValidSid(buffer.label.Label.Sid)) {
+    const UCHAR count = *GetSidSubAuthorityCount(buffer.label.Label.Sid);
+    if (count > 0) level = static_cast<int32_t>(*GetSidSubAuthority(buffer.label.Label.Sid, count - 1u));
+  }
+  CloseHandle(token);
+  return level;
+}
+
+// The executable's file name in UTF-8 ("" when the process cannot be opened,
+// it is gone, or its image not read) and its integrity level. The limited
+// right is granted even for elevated processes.
+void ReadProgram(DWORD processId, char* name, int32_t* level) {
   name[0] = 0;
+  *level = INTEGRITY_UNKNOWN;
   HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
   if (!process) return;
+  *level = ReadIntegrityLevel(process);
   DWORD length = IMAGE_PATH_CHARS;
   const BOOL read = QueryFullProcessImageNameW(process, 0, imagePath, &length);
   CloseHandle(process);
@@ -47,6 +72,7 @@ void ReadProgramName(DWORD processId, char* name) {
 }  // namespace
 
 void StartForegroundWatch() {
+  elevationState.ownLevel = ReadIntegrityLevel(GetCurrentProcess());
   foregroundWatch.hook = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
                                          OnForegroundEvent, 0, 0, WINEVENT_OUTOFCONTEXT);
   // No event comes for the window that is already in front.
@@ -68,7 +94,9 @@ void RunForegroundWatch(int tickDue) {
     // Our own windows are not a change of game: tuning keeps the profile.
     if (processId && processId != GetCurrentProcessId()) {
       char name[GAME_NAME_SIZE];
-      ReadProgramName(processId, name);
+      int32_t level;
+      ReadProgram(processId, name, &level);
+      NoteForegroundLevel(name, level);
       NoteForegroundProgram(name);
     }
   }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/steering.h"
+#include "storage/name_rules.h"
 #include "storage/settings_file.h"
 
 AutoProfileState autoProfileState;
@@ -12,31 +13,6 @@ namespace {
 
 const char SHELL_PROGRAM[] = "explorer.exe";
 const char FALLBACK_PROFILE[] = "Default";
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-int SameNoCase(const char* a, size_t aLength, const char* b) {
-  if (std::strlen(b) != aLength) return 0;
-  for (size_t i = 0; i < aLength; ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return 0;
-  }
-  return 1;
-}
-
-// The next name of a ';' list without its surrounding blanks; *next moves past
-// it. 0 at the end of the list.
-int NextGameName(const char** next, const char** name, size_t* length) {
-  const char* at = *next;
-  if (!*at) return 0;
-  const char* end = std::strchr(at, ';');
-  if (!end) end = at + std::strlen(at);
-  *next = *end ? end + 1 : end;
-  while (at < end && (*at == ' ' || *at == '\t')) ++at;
-  while (end > at && (end[-1] == ' ' || end[-1] == '\t')) --end;
-  *name = at;
-  *length = static_cast<size_t>(end - at);
-  return 1;
-}
 
 void CopyName(char* target, const char* source) {
   size_t length = std::strlen(source);
@@ -65,29 +41,6 @@ void CopyUserProfilePart(TuningSettings* to) {
 }
 
 }  // namespace
-
-int GameListHolds(const char* list, const char* exe) {
-  const char* name;
-  size_t length;
-  while (NextGameName(&list, &name, &length)) {
-    if (length > 0 && SameNoCase(name, length, exe)) return 1;
-  }
-  return 0;
-}
-
-int IsValidGameList(const char* list) {
-  const char* name;
-  size_t length;
-  while (NextGameName(&list, &name, &length)) {
-    if (length == 0) continue;
-    char single[GAME_NAME_SIZE];
-    if (length >= GAME_NAME_SIZE) return 0;
-    std::memcpy(single, name, length);
-    single[length] = 0;
-    if (!IsValidProfileName(single)) return 0;
-  }
-  return 1;
-}
 
 int FindGameProfile(const char* exe) {
   if (!exe[0]) return -1;
@@ -130,7 +83,7 @@ void RunAutoProfile() {
     }
     const int starting = index >= 0 && !a.active;
     if (starting) a.userTuning = tuningSettings;
-    // Set before the load, whose settings save must see it.
+    // Set before the settings are saved, which must see it.
     a.active = index >= 0;
     if (index < 0 && std::strcmp(target, a.userTuning.profile) == 0) {
       // Back to the user's own tuning as it was, not as its file has it: it
@@ -138,13 +91,14 @@ void RunAutoProfile() {
       CopyUserProfilePart(&tuningSettings);
       SetSmoothingWindow(a.userTuning.smoothing);
       steeringState.profileModified = 0;
-      SaveSettings();
+      WriteSettingsFile(SettingsFileRecord());
+    } else if (LoadProfile(target)) {
+      WriteSettingsFile(SettingsFileRecord());
     } else {
-      LoadProfile(target);
+      // A profile that could not be read leaves the one in force, and with it
+      // the automatic state: the user's own record must not be lost.
+      a.active = !starting;
     }
-    // A profile that could not be read leaves the one in force, and with it the
-    // automatic state: the user's own record must not be lost.
-    if (std::strcmp(tuningSettings.profile, target) != 0) a.active = !starting;
   } else if (index < 0) {
     a.active = 0;  // the user's own profile is in force again
   }

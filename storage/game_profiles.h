@@ -21,12 +21,6 @@ extern AutoProfileState autoProfileState;
 // The last program in front that was neither ours nor the shell, for "Use Last Game".
 extern char lastGameProgram[GAME_NAME_SIZE];
 
-// list: executable file names separated by ';', blanks around each ignored.
-// 1 when exe is one of them; ASCII letters match in either case.
-int GameListHolds(const char* list, const char* exe);
-// 1 when every name in list is a plain file name as profile names must be;
-// an empty list is valid.
-int IsValidGameList(const char* list);
 // Index in profileNames of the first profile whose games hold exe; -1 for none.
 int FindGameProfile(const char* exe);
 

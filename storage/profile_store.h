@@ -1,4 +1,4 @@
-// Named profiles: one six-line file per profile in the profile folder.
+// Named profiles: one file per profile in the profile folder.
 #pragma once
 
 #include <cstdint>
@@ -12,19 +12,16 @@ extern int32_t profileCount;
 // Each listed profile's game line, read by the scan (empty without one).
 extern char profileGames[PROFILE_LIST_SIZE][PROFILE_NAME_SIZE];
 
-// Names that would leave the profile folder, that Windows refuses as file
-// names, or that are not well-formed UTF-8 are rejected by save, load and delete, which then do nothing.
-int IsValidProfileName(const char* name);
-
-// Refused, too, while tuningSettings.game holds a name that is not a plain
-// file name.
-void SaveProfile(const char* name);
-void LoadProfile(const char* name);
+// Hands the profile file name, made from the tuning in force and games (its
+// game line), to the writer (storage/file_writer.h); changes nothing else. The
+// ticket of the write, 0 when the name or games are refused (storage/name_rules.h)
+// or the write cannot be handed over.
+uint32_t SaveProfile(const char* name, const char* games);
+// Reads the profile file over the tuning, makes name the active profile and
+// clears profileModified. 0, and nothing changed, when it cannot be opened.
+int LoadProfile(const char* name);
 void ScanProfiles();
 void DeleteProfile(const char* name);
-
-void WriteProfileStream(FILE* file);
-void ReadProfileStream(FILE* file);  // curveOnSteering is set to 0 and game emptied first
 
 // Used by the per-platform ScanProfiles (profile_scan_win32.cpp and
 // profile_scan_posix.cpp) ------------------------------------------------

@@ -1,18 +1,22 @@
 #include "storage/settings_file.h"
 
+#include <chrono>
 #include <cmath>
+#include <cstdarg>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
+#include "engine/status_notice.h"
 #include "engine/steering.h"
 #include "engine/tuning.h"
 #include "storage/file_replace.h"
-#include "storage/profile_store.h"
-#include "storage/game_profiles.h"
+#include "storage/file_writer.h"
 
 char settingsFilePath[STORAGE_PATH_SIZE];
 char profileFolderPath[STORAGE_PATH_SIZE];
+int settingsFileUnreadable;
 
 namespace {
 
@@ -145,31 +149,43 @@ void ReadKeyedStream(FILE* file, uint8_t inFile) {
   }
 }
 
-void WriteKeyedStream(FILE* file, uint8_t inFile, TuningSettings record) {
+// Appends to text as snprintf would; *used goes past size once it overflows.
+void AppendText(char* text, size_t size, size_t* used, const char* format, ...) {
+  if (*used >= size) return;
+  va_list values;
+  va_start(values, format);
+  const int wrote = std::vsnprintf(text + *used, size - *used, format, values);
+  va_end(values);
+  *used = wrote < 0 ? size : *used + static_cast<size_t>(wrote);
+}
+
+size_t FormatKeyedText(char* text, size_t size, uint8_t inFile, const TuningSettings& record) {
+  size_t used = 0;
   for (const StorageKey& row : STORAGE_KEYS) {
     if (!(row.files & inFile)) continue;
-    const char* field = KeyField(row, &record);
+    const char* field = reinterpret_cast<const char*>(&record) + row.field;
     if (row.onlyWhenSet && row.kind == KEY_TEXT && !field[0]) continue;
-    std::fprintf(file, "%s=", row.name);
+    AppendText(text, size, &used, "%s=", row.name);
     switch (row.kind) {
       case KEY_FLOAT: {
         float v;
         std::memcpy(&v, field, sizeof v);
-        std::fprintf(file, row.format, static_cast<double>(v));
+        AppendText(text, size, &used, row.format, static_cast<double>(v));
         break;
       }
       case KEY_INT:
       case KEY_WINDOW: {
         int32_t v;
         std::memcpy(&v, field, sizeof v);
-        std::fprintf(file, row.format, static_cast<int>(v));
+        AppendText(text, size, &used, row.format, static_cast<int>(v));
         break;
       }
       // Precision bounds the text to its field even if a terminator went missing.
-      case KEY_TEXT: std::fprintf(file, row.format, static_cast<int>(row.size - 1), field); break;
+      case KEY_TEXT: AppendText(text, size, &used, row.format, static_cast<int>(row.size - 1), field); break;
     }
-    std::fputs("\r\n", file);
+    AppendText(text, size, &used, "\r\n");
   }
+  return used < size ? used : 0;
 }
 
 }  // namespace
@@ -182,8 +198,11 @@ void CreateDataFolders() {
   SetDataFolder(dataFolder);
   if (!settingsFilePath[0]) return;
   // One level at a time, the data folder first; an existing folder is normal.
-  MakeOneFolder(dataFolder);
-  MakeOneFolder(profileFolderPath);
+  // Controlled folder access refuses an unknown program any new folder under
+  // Documents: say so, since nothing can be saved.
+  if (MakeOneFolder(dataFolder) == FILE_DENIED || MakeOneFolder(profileFolderPath) == FILE_DENIED) {
+    SetStatusNotice(NOTICE_FILE, DOCUMENTS_BLOCKED_TEXT);
+  }
 }
 
 void SetDataFolder(const char* dataFolder) {
@@ -202,30 +221,6 @@ void SetDataFolder(const char* dataFolder) {
   if (profilesLength < 0 || profilesLength >= STORAGE_PATH_SIZE) return;
   std::memcpy(settingsFilePath, settings, static_cast<size_t>(settingsLength) + 1);
   std::memcpy(profileFolderPath, profiles, static_cast<size_t>(profilesLength) + 1);
-}
-
-// ---- Safe whole-file writes ------------------------------------------------
-
-int WriteTempFile(const char* path, void (*writer)(FILE* file), char* tempPath) {
-  if (!path || !path[0]) return 0;
-  int length = std::snprintf(tempPath, STORAGE_PATH_SIZE, "%s.tmp", path);
-  if (length < 0 || length >= STORAGE_PATH_SIZE) return 0;
-
-  FILE* file = std::fopen(tempPath, "wb");
-  if (!file) return 0;
-  writer(file);
-  int ok = std::fflush(file) == 0 && !std::ferror(file) && FlushFileToDisk(file);
-  if (std::fclose(file) != 0) ok = 0;
-  if (!ok) DeleteOneFile(tempPath);
-  return ok;
-}
-
-int WriteFileReplacing(const char* path, void (*writer)(FILE* file)) {
-  char tempPath[STORAGE_PATH_SIZE];
-  if (!WriteTempFile(path, writer, tempPath)) return 0;
-  if (ReplaceFileInOneStep(tempPath, path) == 1) return 1;
-  DeleteOneFile(tempPath);
-  return 0;
 }
 
 // ---- Reading helpers -------------------------------------------------------
@@ -310,14 +305,18 @@ int CopyTextValue(char* field, int fieldSize, const char* text) {
 
 // ---- Settings format -------------------------------------------------------
 
-void WriteSettingsStream(FILE* file) { WriteKeyedStream(file, IN_SETTINGS, SettingsFileRecord()); }
+size_t FormatSettingsText(const TuningSettings& record, char* text, size_t size) {
+  return FormatKeyedText(text, size, IN_SETTINGS, record);
+}
+
+size_t FormatProfileText(const TuningSettings& record, char* text, size_t size) {
+  return FormatKeyedText(text, size, IN_PROFILE, record);
+}
 
 void ReadSettingsStream(FILE* file) {
   ReadKeyedStream(file, IN_SETTINGS);
   steeringState.profileModified = 0;
 }
-
-void WriteProfileStream(FILE* file) { WriteKeyedStream(file, IN_PROFILE, tuningSettings); }
 
 void ReadProfileStream(FILE* file) {
   // Older profiles without the line load with the curve on centring only;
@@ -329,8 +328,33 @@ void ReadProfileStream(FILE* file) {
 
 void LoadSettings() {
   if (!settingsFilePath[0]) return;
-  FILE* file = std::fopen(settingsFilePath, "rb");
-  if (!file) return;
-  ReadSettingsStream(file);
-  std::fclose(file);
+  // Read over a copy kept aside: a read that breaks off leaves the values as
+  // they were.
+  const TuningSettings before = tuningSettings;
+  for (int attempt = 1;; ++attempt) {
+    FILE* file = std::fopen(settingsFilePath, "rb");
+    if (file) {
+      ReadSettingsStream(file);
+      const int failed = std::ferror(file);
+      std::fclose(file);
+      if (!failed) return;
+      tuningSettings = before;
+      SetSmoothingWindow(before.smoothing);
+    } else if (FileIsMissing(settingsFilePath)) {
+      return;  // a first start: the file is made later
+    }
+    if (attempt == SETTINGS_READ_TRIES) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(SETTINGS_READ_RETRY_MS));
+  }
+  // Held by another program, or a cloud file that is offline: the user's file
+  // is kept as it is, whatever happens in this run.
+  settingsFileUnreadable = 1;
+  SetStatusNotice(NOTICE_FILE, SETTINGS_UNREADABLE_TEXT);
+}
+
+void WriteSettingsFile(const TuningSettings& record) {
+  if (!settingsFilePath[0] || settingsFileUnreadable) return;
+  char text[FILE_WRITE_TEXT_SIZE];
+  const size_t length = FormatSettingsText(record, text, sizeof text);
+  if (length) RequestFileWrite(FILE_WRITE_SETTINGS, settingsFilePath, text, length);
 }

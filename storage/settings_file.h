@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <cstdio>
+
+#include "engine/tuning.h"
 
 constexpr int STORAGE_PATH_SIZE = 512;
 
@@ -29,45 +32,45 @@ void CreateDataFolders();
 // nothing (CreateDataFolders does that).
 void SetDataFolder(const char* dataFolder);
 
-// Writes the settings file now (temporary file, flush, replace). A replace
-// that meets the file held by another program is retried by RunSettingsSave.
-void SaveSettings();
+// The settings file's words on the status line.
+#define SETTINGS_UNREADABLE_TEXT "Settings file unreadable: changes not saved"
+#define DOCUMENTS_BLOCKED_TEXT "Documents blocked: allow Tarvix in Windows Security"
+
+// Set by LoadSettings when settings.txt is there but cannot be read: nothing
+// is written over it for the rest of the run.
+extern int settingsFileUnreadable;
+
+// Hands the settings file, made from record, to the writer (storage/file_writer.h);
+// nothing while settingsFileUnreadable. The result comes back as a
+// FILE_WRITE_SETTINGS result.
+void WriteSettingsFile(const TuningSettings& record);
+// Reads settings.txt over the values in force. A file that is there but
+// cannot be opened or read is tried again SETTINGS_READ_TRIES times,
+// SETTINGS_READ_RETRY_MS apart; then the values stay as they were and
+// settingsFileUnreadable is set. No file at all is normal (a first start).
 void LoadSettings();
+constexpr int SETTINGS_READ_TRIES = 5;
+constexpr uint32_t SETTINGS_READ_RETRY_MS = 20;
 
 // Saving while values keep changing (a slider drag) ----------------------
 
 constexpr uint32_t SETTINGS_SAVE_INTERVAL_MS = 250;
-constexpr uint32_t SETTINGS_RETRY_INTERVAL_MS = 20;
-constexpr int SETTINGS_RETRY_COUNT = 5;
-constexpr int SETTINGS_ERROR_SIZE = 96;
 
-// A value changed and may change again in the next frame: RunSettingsSave
-// writes it, at most once per SETTINGS_SAVE_INTERVAL_MS.
+// A value changed and may change again in the next frame: it is written at
+// most once per SETTINGS_SAVE_INTERVAL_MS.
 void RequestSettingsSave();
 // Once per pass of the main loop with the loop's millisecond clock (compared
-// as unsigned differences). Writes a requested save when it is due, and tries
-// a held-up replace again every SETTINGS_RETRY_INTERVAL_MS, up to
-// SETTINGS_RETRY_COUNT times. Never waits.
-void RunSettingsSave(uint32_t nowMs);
-// 1 while a written file still waits for its replace.
-int SettingsReplacePending();
-// "Settings not saved: ..." after a save that failed for good, for the status
-// line; empty once a save succeeds.
-extern char settingsSaveError[SETTINGS_ERROR_SIZE];
+// as unsigned differences): 1 when a requested save is due now.
+int SettingsSaveDue(uint32_t nowMs);
 
-// The file formats on open streams (binary mode; lines end in CR LF on write,
-// CR LF or LF on read). Portable, so the host tests and the fuzzer reach them.
-void WriteSettingsStream(FILE* file);
+// The file formats. The writers make a whole file's bytes (lines end in CR LF)
+// into text of size bytes and answer its length, 0 when it does not fit. The
+// readers take open streams (binary mode; CR LF or LF). Portable, so the host
+// tests and the fuzzer reach them.
+size_t FormatSettingsText(const TuningSettings& record, char* text, size_t size);
+size_t FormatProfileText(const TuningSettings& record, char* text, size_t size);
 void ReadSettingsStream(FILE* file);  // sets profileModified to 0 at the end
-
-// Writes path through writer into "<path>.tmp" beside it, flushes that to disk
-// and only then puts it in place of path in one step, so a failure at any
-// point leaves the previous file whole. 1 on success; on failure the temporary
-// file is gone again.
-int WriteFileReplacing(const char* path, void (*writer)(FILE* file));
-// The first half of it: path's "<path>.tmp" written and flushed, its name in
-// tempPath (STORAGE_PATH_SIZE bytes). 1 on success; on failure it is gone.
-int WriteTempFile(const char* path, void (*writer)(FILE* file), char* tempPath);
+void ReadProfileStream(FILE* file);   // curveOnSteering is set to 0 and game emptied first
 
 // Shared by the settings and profile readers ------------------------------
 

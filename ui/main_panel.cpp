@@ -8,10 +8,13 @@
 #include "engine/status_notice.h"
 #include "engine/steering.h"
 #include "engine/tuning.h"
+#include "input/elevation.h"
 #include "input/hotkeys.h"
 #include "storage/game_profiles.h"
 #include "storage/launch_at_startup.h"
+#include "storage/name_rules.h"
 #include "storage/profile_store.h"
+#include "storage/saving.h"
 #include "storage/settings_file.h"
 #include "ui/nk.h"
 #include "ui/theme.h"
@@ -23,6 +26,8 @@ char profileNameInput[PANEL_NAME_SIZE];
 char profileGamesInput[PANEL_NAME_SIZE];
 // The name whose games the field was last filled with.
 static char gamesFieldName[PANEL_NAME_SIZE];
+// The name just saved, to select when the list shows it.
+static char selectWhenListed[PANEL_NAME_SIZE];
 char appliedHotkeyLock[PANEL_HOTKEY_SIZE];
 char appliedHotkeyRecenter[PANEL_HOTKEY_SIZE];
 
@@ -196,7 +201,6 @@ static void BuildControlsTab(nk_context* ctx, char* line) {
   nk_label(ctx, line, NK_TEXT_LEFT);
   // No room for another row: the most urgent notice takes the place of the
   // usual text. The hotkey and automatic-profile notices are this line's own.
-  SetStatusNotice(NOTICE_FILE, settingsSaveError);
   SetStatusNotice(NOTICE_OUTPUT, virtualJoystickLink.notice);
   const char* lockState = steeringState.mouseLocked ? "Active" : "Inactive";
   const char* lockNote = HotkeyStateNote(hotkeyLockState, LOCK_KEY_NOTES);
@@ -219,11 +223,17 @@ static void BuildControlsTab(nk_context* ctx, char* line) {
   SetStatusNotice(NOTICE_AUTO_PROFILE, line);
   StatusNoticeSlot slot;
   if (const char* notice = CurrentStatusNotice(&slot)) {
+    // Only an elevated copy gets the game's input: the way there shares the line.
+    static const float ELEVATED_ROW[2] = {0.62f, 0.38f};
+    if (elevationState.gameAbove) nk_layout_row(ctx, NK_DYNAMIC, 18, 2, ELEVATED_ROW);
     // Faults in the warning colour; the hotkey and profile lines are news.
     if (slot < NOTICE_HOTKEY) {
       nk_label_colored(ctx, notice, NK_TEXT_LEFT, Themed(UNSAVED_TEXT));
     } else {
       nk_label(ctx, notice, NK_TEXT_LEFT);
+    }
+    if (elevationState.gameAbove && nk_button_label(ctx, "Restart as Administrator")) {
+      elevationState.restartRequested = 1;
     }
     return;
   }
@@ -264,6 +274,11 @@ static void FollowNameWithGames() {
 }
 
 static void BuildProfilesTab(nk_context* ctx, char* line) {
+  // A saved profile is listed once its file is written.
+  if (selectWhenListed[0] && FindListedProfile(selectWhenListed) >= 0) {
+    SelectListedProfile(selectWhenListed);
+    selectWhenListed[0] = '\0';
+  }
   nk_layout_row_dynamic(ctx, 20, 1);
   nk_label(ctx, "Available Profiles", NK_TEXT_LEFT);
   nk_layout_row_dynamic(ctx, PROFILE_LIST_HEIGHT, 1);
@@ -286,8 +301,7 @@ static void BuildProfilesTab(nk_context* ctx, char* line) {
   // Each condition is taken just before its button, so it sees an earlier click.
   int named = profileNameInput[0] != '\0';
   if (ProfileActionButton(ctx, "Load", named && FindListedProfile(profileNameInput) >= 0)) {
-    NoteUserProfileChoice(profileNameInput);
-    LoadProfile(profileNameInput);
+    LoadUserProfile(profileNameInput);
     SelectListedProfile(profileNameInput);
   }
 
@@ -296,11 +310,8 @@ static void BuildProfilesTab(nk_context* ctx, char* line) {
   int update = saveAvailable && std::strcmp(profileNameInput, tuningSettings.profile) == 0 &&
                steeringState.profileModified;
   if (ProfileActionButton(ctx, update ? "Update" : "Save", saveAvailable)) {
-    NoteUserProfileChoice(profileNameInput);
-    CopyText(tuningSettings.game, sizeof tuningSettings.game, profileGamesInput);
-    SaveProfile(profileNameInput);
-    ScanProfiles();
-    SelectListedProfile(profileNameInput);
+    SaveUserProfile(profileNameInput, profileGamesInput);
+    CopyText(selectWhenListed, PANEL_NAME_SIZE, profileNameInput);
   }
 
   named = profileNameInput[0] != '\0';

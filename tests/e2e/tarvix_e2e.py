@@ -70,7 +70,7 @@ def post(window_class, message, wparam, lparam=0):
     assert helper("post", window_class, message, wparam, lparam) == 0, "no %s" % window_class
 
 
-def start(name="run", vjoy=True, planted=False):
+def start(name="run", vjoy=True, planted=False, args=()):
     """tarvix.exe copied into a folder of its own, with the stand-in beside it; planted: started
     from a folder "cwd" in it that holds one instead."""
     run = types.SimpleNamespace(folder=os.path.join(os.environ["TARVIX_WINE_DIR"], "e2e", name))
@@ -87,7 +87,7 @@ def start(name="run", vjoy=True, planted=False):
     env = dict(os.environ, TARVIX_STANDIN_LOG=run.log, TARVIX_STANDIN_STATE=run.state)
     for name in ("WINEPATH", "TARVIX_STANDIN_MODE"):  # only the copy beside it, free device 1
         env.pop(name, None)
-    run.proc = spawn(["wine", os.path.join(run.folder, "tarvix.exe")], cwd=cwd, env=env)
+    run.proc = spawn(["wine", os.path.join(run.folder, "tarvix.exe"), *args], cwd=cwd, env=env)
     return run
 
 

@@ -35,7 +35,7 @@ def first_start_and_single_instance():
     seed({})
     run = start()
     wait_ticks(run)
-    assert read(SETTINGS) == fill("settings.txt"), "first settings.txt: %r" % read(SETTINGS)
+    wait(lambda: read(SETTINGS) == fill("settings.txt"), lambda: "first settings.txt: %r" % read(SETTINGS))
     assert read(DEFAULT) == fill("Default.txt"), "first Default.txt: %r" % read(DEFAULT)
     assert windows(TITLE, False) and not windows(TITLE), "startMin 1 must keep the window hidden"
     second = start("second")
@@ -51,7 +51,14 @@ def first_start_and_single_instance():
     wait(lambda: not tray(), "the icon to go")
     post("TXMainWnd", "TaskbarCreated", 0)
     wait(lambda: tray() == one, lambda: "one icon again: %s, was %s" % (tray(), one))
+
+    # "Restart as Administrator" starts a copy that waits for this one to end, then runs in its place.
+    restarted = start("restarted", args=["--restarted"])
+    time.sleep(1)
+    assert restarted.proc.poll() is None and not windows("^Already Running$"), "the restarted copy gave up"
     exit_from_tray(run, fill("settings.txt"))
+    wait_ticks(restarted)
+    post("TXMainWnd", WM_COMMAND, TRAY_EXIT), ended(restarted, 0, "the restarted copy's Exit")
 
 
 def missing_vjoy_ends_the_start():
@@ -170,10 +177,10 @@ def documents_outside_the_code_page():
     try:
         for sensitivity in ("45.0", "33.0"):  # the second start reads the file there, and Default follows it
             run = start("cjk")
-            # Default.txt first, then settings.txt: the second may still be on its way.
-            wait(lambda: read(os.path.join(data, "Profiles", "Default.txt")) == fill("Default.txt", sensitivity=sensitivity)
-                 and read(os.path.join(data, "settings.txt")) == fill("settings.txt", sensitivity=sensitivity),
-                 "Default.txt and settings.txt with sensitivity %s" % sensitivity)
+            wait(lambda: read(os.path.join(data, "Profiles", "Default.txt")) == fill("Default.txt", sensitivity=sensitivity),
+                 "Default.txt with sensitivity %s" % sensitivity)
+            wait(lambda: read(os.path.join(data, "settings.txt")) == fill("settings.txt", sensitivity=sensitivity),
+                 "settings.txt with sensitivity %s" % sensitivity)
             post("TXMainWnd", WM_COMMAND, TRAY_EXIT), ended(run, 0, "the tray's Exit")
             os.remove(os.path.join(data, "Profiles", "Default.txt"))
             open(os.path.join(data, "settings.txt"), "wb").write(fill("settings.txt", sensitivity="33.0"))

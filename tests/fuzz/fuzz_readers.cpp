@@ -8,29 +8,26 @@
 
 #include "engine/tuning.h"
 #include "input/hotkey_text.h"
-#include "storage/profile_store.h"
+#include "storage/file_writer.h"
 #include "storage/settings_file.h"
 
 static void Check(bool ok, const char* what) {
   if (!ok) std::fprintf(stderr, "fuzz_readers: %s\n", what), std::abort();
 }
 
-// Reads the bytes, then answers what the writer writes.
-static std::string Through(void (*reader)(FILE*), void (*writer)(FILE*), std::string bytes) {
+// Reads the bytes, then answers what the writer makes of the record.
+using Format = size_t (*)(const TuningSettings&, char*, size_t);
+static std::string Through(void (*reader)(FILE*), Format writer, std::string bytes) {
   FILE* in = fmemopen(&bytes[0], bytes.size() + 1, "rb");  // a final NUL ends no line, and fmemopen refuses size 0
   reader(in);
   std::fclose(in);
-  char* text = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&text, &size);
-  writer(out);
-  std::fclose(out);
-  const std::string written(text, size);
-  std::free(text);
-  return written;
+  char text[FILE_WRITE_TEXT_SIZE];
+  const size_t length = writer(tuningSettings, text, sizeof text);
+  Check(length > 0, "a record does not fit its file");
+  return std::string(text, length);
 }
 
-static void Fuzz(void (*reader)(FILE*), void (*writer)(FILE*), const std::string& bytes) {
+static void Fuzz(void (*reader)(FILE*), Format writer, const std::string& bytes) {
   ResetToDefaults();
   const TuningSettings& t = tuningSettings;
   const std::string first = Through(reader, writer, bytes);
@@ -45,8 +42,8 @@ static void Fuzz(void (*reader)(FILE*), void (*writer)(FILE*), const std::string
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  Fuzz(ReadSettingsStream, WriteSettingsStream, bytes);
-  Fuzz(ReadProfileStream, WriteProfileStream, bytes);
+  Fuzz(ReadSettingsStream, FormatSettingsText, bytes);
+  Fuzz(ReadProfileStream, FormatProfileText, bytes);
   uint32_t modifiers, key;
   ParseHotkey(bytes.c_str(), &modifiers, &key);
   Check(modifiers <= 7 && (key == 0 || (key >= 'A' && key <= 'Z') || (key >= 0x70 && key <= 0x7B)),

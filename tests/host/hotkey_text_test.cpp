@@ -3,6 +3,8 @@
 #include <cstring>
 #include <memory>
 
+#include "engine/status_notice.h"
+#include "input/elevation.h"
 #include "input/hotkey_text.h"
 
 constexpr uint32_t C = 0x0002, A = 0x0001, S = 0x0004;  // Ctrl, Alt, Shift
@@ -26,5 +28,20 @@ TEST(ParseHotkey, ModifiersThenKeyName) {
     EXPECT_EQ(modifiers, r.modifiers) << '"' << r.text << '"';
     EXPECT_EQ(key, r.key) << '"' << r.text << '"';
     EXPECT_EQ(std::memcmp(text.get(), r.text, size), 0) << "text was written";
+  }
+}
+
+// The game in front above our integrity level: only a known, higher level counts; the shell changes nothing.
+TEST(Elevation, OnlyAKnownHigherLevelInFrontIsShown) {
+  const int32_t medium = 0x2000, high = 0x3000, unknown = INTEGRITY_UNKNOWN;
+  const struct { int32_t own; const char* exe; int32_t level; int above; } steps[] = {
+      {medium, "game.exe", high, 1}, {medium, "Explorer.exe", medium, 1}, {medium, "game.exe", medium, 0},
+      {medium, "game.exe", 0x4000, 1}, {medium, "other.exe", unknown, 0}, {unknown, "game.exe", high, 0},
+      {high, "game.exe", high, 0}, {high, "notepad.exe", medium, 0}};
+  for (const auto& s : steps) {
+    elevationState.ownLevel = s.own;
+    NoteForegroundLevel(s.exe, s.level);
+    EXPECT_EQ(elevationState.gameAbove, s.above) << s.exe << " " << s.level;
+    EXPECT_STREQ(StatusNoticeText(NOTICE_ELEVATED), s.above ? "Game runs as administrator: no mouse input" : "");
   }
 }

@@ -2,14 +2,21 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sys/resource.h>
 
+#include "engine/status_notice.h"
 #include "engine/tuning.h"
+#include "storage/file_replace.h"
+#include "storage/file_writer.h"
 #include "storage/game_profiles.h"
+#include "storage/name_rules.h"
 #include "storage/profile_store.h"
+#include "storage/saving.h"
 #include "storage/settings_file.h"
+#include "tests/support/system_fake.h"
 
 namespace {
 
@@ -23,6 +30,10 @@ std::string Bytes(const std::string& path) {
 // The files a first start writes, without their last line end.
 const std::string SETTINGS = Bytes(TARVIX_TEST_DEFAULTS "/settings.txt"), PROFILE = Bytes(TARVIX_TEST_DEFAULTS "/Default.txt");
 std::string Cut(const std::string& file) { return file.substr(0, file.size() - 2); }
+std::string Formatted(size_t (*format)(const TuningSettings&, char*, size_t)) {
+  char text[FILE_WRITE_TEXT_SIZE];
+  return std::string(text, format(tuningSettings, text, sizeof text));
+}
 
 // The input is read over the defaults; what both writers then write must hold the line(s).
 TEST(Readers, LineRulesAndRoundTrips) {
@@ -68,10 +79,8 @@ TEST(Readers, LineRulesAndRoundTrips) {
     ResetToDefaults();
     steeringState.profileModified = 1;
     FILE* file = std::tmpfile();
-    std::fputs(r.input.c_str(), file), std::rewind(file), r.reader(file);
-    std::rewind(file), WriteSettingsStream(file), WriteProfileStream(file);
-    std::string written(static_cast<size_t>(std::ftell(file)) + 1, '\n');
-    std::rewind(file), written.resize(1 + std::fread(&written[1], 1, written.size() - 1, file)), std::fclose(file);
+    std::fputs(r.input.c_str(), file), std::rewind(file), r.reader(file), std::fclose(file);
+    const std::string written = "\n" + Formatted(FormatSettingsText) + Formatted(FormatProfileText);
     EXPECT_NE(written.find("\n" + r.line + "\r\n"), std::string::npos) << r.input << "\n" << written;
     EXPECT_EQ(steeringState.profileModified, r.reader == S ? 0 : 1);
     EXPECT_EQ(written.find("game=") != std::string::npos, r.line.rfind("game=", 0) == 0) << "only when set";
@@ -125,12 +134,14 @@ TEST(GameProfiles, SwitchRestoreWaitAndTheUsersOwnChoice) {
     std::ofstream(data / "Profiles" / (std::string(name) + ".txt")) << lines;
   ResetToDefaults();
   ScanProfiles();
-  LoadProfile("Mine");
+  LoadUserProfile("Mine");
   tuningSettings.sensitivity = 33;  // kept only in the settings file, as after a start: back from a game, it is still 33
   const struct { char op; const char* exe; const char* profile; int active, waiting; const char* saved; } steps[] = {
       {'n', "explorer.exe", "Mine", 0, 0, "Mine"}, {'n', "notepad.exe", "Notes", 1, 0, "Mine"},
+      {'n', "Explorer.EXE", "Notes", 1, 0, "Mine"},  // the shell is no change of game
       {'n', "dirt.exe", "Rally", 1, 0, "Mine"}, {'n', "", "Mine", 0, 0, "Mine"},  // an image that cannot be read
-      {'n', "Notepad.exe", "Notes", 1, 0, "Mine"}, {'m', "other.exe", "Notes", 1, 1, "Mine"},  // unsaved changes wait
+      {'n', "Notepad.exe", "Notes", 1, 0, "Mine"}, {'f', "Notepad.exe", "Notes", 1, 0, "Mine"},  // a save by hand failed
+      {'m', "other.exe", "Notes", 1, 1, "Mine"},  // unsaved changes wait
       {'n', "other.exe", "Mine", 0, 0, "Mine"}, {'n', "notepad.exe", "Notes", 1, 0, "Mine"},
       {'d', "x.exe", "Default", 0, 0, "Default"},  // the user's own profile deleted
       {'n', "notepad.exe", "Notes", 1, 0, "Default"}, {'u', "rally.exe", "Rally", 0, 0, "Rally"},  // loaded by hand
@@ -139,12 +150,14 @@ TEST(GameProfiles, SwitchRestoreWaitAndTheUsersOwnChoice) {
   for (const auto& s : steps) {
     if (s.op == 'd') DeleteProfile("Mine");
     if (s.op == 'x') DeleteProfile("Rally"), DeleteProfile("Default");
-    if (s.op == 'u') NoteUserProfileChoice("Rally"), LoadProfile("Rally");
+    if (s.op == 'u') LoadUserProfile("Rally");
+    if (s.op == 'f') fileSeamFaults.denyWrites = 1, SaveUserProfile("Mine", ""), SettleFileWrites(), fileSeamFaults.denyWrites = 0;
     tuningSettings.autoProfile = s.op != 'o';
     steeringState.profileModified = s.op == 'm';
     NoteForegroundProgram(s.exe);
     RunAutoProfile();
     if (s.op == 'm') RunAutoProfile();  // and on the next pass
+    SettleFileWrites();
     EXPECT_EQ(tuningSettings.profile + std::to_string(autoProfileState.active) + std::to_string(autoProfileState.waiting),
               s.profile + std::to_string(s.active) + std::to_string(s.waiting)) << s.exe;
     EXPECT_TRUE(std::string(tuningSettings.profile) != "Mine" || tuningSettings.sensitivity == 33.0f) << s.exe;
@@ -164,18 +177,19 @@ TEST(Store, SaveLoadDeleteAndFailedWrites) {
   SetDataFolder(data.c_str());
   ResetToDefaults();
   steeringState.profileModified = 1;
-  SaveProfile("../Escaped");  // refused: nothing is written
-  SaveProfile("Default");     // as on a first start
+  SaveUserProfile("../Escaped", "");  // refused: nothing is written
+  EXPECT_STREQ(StatusNoticeText(NOTICE_FILE), "Profile not saved: the name is not a plain file name");
+  SaveUserProfile("Default", ""), SettleFileWrites();  // as on a first start
   EXPECT_EQ(Bytes(profileFile("Default")) + Bytes(settingsFile), PROFILE + SETTINGS);
   EXPECT_EQ(std::distance(fs::recursive_directory_iterator(data), {}), 3) << "no .tmp left, nothing escaped";
   EXPECT_EQ(steeringState.profileModified, 0);
 
   std::ofstream(profileFile("My Car")) << "sensitivity=80.0\n";
   steeringState.profileModified = 1;
-  LoadProfile("Nowhere");  // no file: nothing changes
+  LoadUserProfile("Nowhere");  // no file: nothing changes
   EXPECT_EQ(steeringState.profileModified + tuningSettings.curveOnSteering, 2);
-  LoadProfile("My Car");
-  SaveProfile(tuningSettings.profile);  // the active profile under its own name, from its own buffer
+  LoadUserProfile("My Car");
+  SaveUserProfile(tuningSettings.profile, ""), SettleFileWrites();  // the active profile under its own name
   EXPECT_EQ(steeringState.profileModified, 0);
   ResetToDefaults();
   LoadSettings();
@@ -183,7 +197,7 @@ TEST(Store, SaveLoadDeleteAndFailedWrites) {
   EXPECT_STREQ(tuningSettings.profile, "My Car");
 
   // A delete removes only the file, rescans, keeps the active name and saves nothing.
-  SaveProfile("Other");
+  SaveUserProfile("Other", ""), SettleFileWrites();
   const std::string settings = Bytes(settingsFile);
   fs::create_directories(data / "Profiles" / "dir.txt");
   DeleteProfile("dir"), DeleteProfile("Other");
@@ -192,27 +206,38 @@ TEST(Store, SaveLoadDeleteAndFailedWrites) {
   EXPECT_STREQ(tuningSettings.profile, "Other");
   EXPECT_EQ(Bytes(settingsFile), settings);
 
-  // A write that breaks off or finds no room for its temporary file leaves the old file and the active profile.
+  // A write that breaks off or finds no room for its temporary file leaves the old file, the active profile and
+  // the list, and says so; as does one refused (controlled folder access).
   rlimit saved{}, cut{};
   getrlimit(RLIMIT_FSIZE, &saved);
   cut = saved, cut.rlim_cur = 40;
   std::signal(SIGXFSZ, SIG_IGN);
-  for (int c = 0; c < 4; ++c) {
+  for (int c = 0; c < 6; ++c) {
     ResetToDefaults();
-    SaveProfile("Fast");
+    SaveUserProfile("Fast", ""), SettleFileWrites();
     const std::string path = c & 1 ? profileFile("Fast") : settingsFile, before = Bytes(path);
-    tuningSettings.sensitivity = 99, steeringState.profileModified = 1;
-    ASSERT_EQ(c & 2 ? setrlimit(RLIMIT_FSIZE, &cut) : !fs::create_directory(path + ".tmp"), 0);
-    c & 1 ? SaveProfile("Fast") : SaveSettings();
-    setrlimit(RLIMIT_FSIZE, &saved);
+    tuningSettings.sensitivity = 99, steeringState.profileModified = 1, std::strcpy(tuningSettings.profile, "Mine");
+    ASSERT_EQ(c & 4 ? !(fileSeamFaults.denyWrites = 1) : c & 2 ? setrlimit(RLIMIT_FSIZE, &cut) : !fs::create_directory(path + ".tmp"), 0);
+    c & 1 ? SaveUserProfile("Fast", "fast.exe") : SaveSettings();
+    SettleFileWrites(), setrlimit(RLIMIT_FSIZE, &saved), fileSeamFaults.denyWrites = 0;
     EXPECT_EQ(Bytes(path), before) << c;
     EXPECT_FALSE(fs::is_regular_file(path + ".tmp")) << c;
-    EXPECT_EQ(steeringState.profileModified, 1) << c;
+    EXPECT_EQ(tuningSettings.profile + std::to_string(steeringState.profileModified) + tuningSettings.game, "Mine1") << c;
+    EXPECT_STREQ(StatusNoticeText(NOTICE_FILE), c & 4 ? "Documents blocked: allow Tarvix in Windows Security"
+                 : c & 1 ? "Profile not saved: the file cannot be written" : "Settings not saved: the file cannot be written");
     fs::remove_all(path + ".tmp");
-    c & 1 ? SaveProfile("Fast") : SaveSettings();
+    c & 1 ? SaveUserProfile("Fast", "fast.exe") : SaveSettings();
+    SettleFileWrites();
     EXPECT_EQ(Bytes(path).substr(0, 18), "sensitivity=99.0\r\n") << c;
+    EXPECT_STREQ(StatusNoticeText(NOTICE_FILE), "") << c;
   }
   fs::remove_all(data.parent_path());
+  // Documents refusing the data folder (controlled folder access) is named on the status line.
+  const std::string home = std::getenv("HOME");
+  fileSeamFaults.denyWrites = 1, setenv("HOME", "/tmp", 1), CreateDataFolders();
+  fileSeamFaults.denyWrites = 0, setenv("HOME", home.c_str(), 1);
+  EXPECT_STREQ(StatusNoticeText(NOTICE_FILE), "Documents blocked: allow Tarvix in Windows Security");
+  SetStatusNotice(NOTICE_FILE, nullptr);
   // A folder whose settings file, with its ".tmp" sibling, would not fit: no paths, nothing written anywhere.
   for (auto [length, fits] : {std::pair{494, 1}, {495, 0}}) {
     SetDataFolder(std::string(length, 'd').c_str());
@@ -232,13 +257,13 @@ TEST(Store, ChangesKeptComingAreSavedAtMostEveryQuarterSecond) {
       {0xFFFFFF00u, 17, 17}, {0x40, 18, 18}, {0x41, 19, 18}};  // across the clock's wrap
   for (const auto& p : passes) {
     if (p.set) tuningSettings.sensitivity = p.set, RequestSettingsSave();
-    RunSettingsSave(p.ms);
+    RunSettingsSave(p.ms), SettleFileWrites();
     std::ifstream in(file);
     std::string line;
     std::getline(in, line);
     EXPECT_EQ(line, "sensitivity=" + std::to_string(int(p.saved)) + ".0\r") << p.ms;
   }
-  EXPECT_EQ(settingsSaveError, std::string());
+  EXPECT_STREQ(StatusNoticeText(NOTICE_FILE), "");
   fs::remove_all(folder);
 }
 

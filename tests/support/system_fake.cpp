@@ -1,9 +1,15 @@
 #include "tests/support/system_fake.h"
 
 #include "engine/system_seam.h"
+#include "storage/file_writer.h"
+#include "storage/saving.h"
 
 FakeSystem fakeSystem;
 void FakeSystemReset() { fakeSystem = FakeSystem{}; }
+void SettleFileWrites() {
+  do WaitForFileWrites(10000);
+  while (CollectFileWriteResults());
+}
 
 #ifdef _WIN32
 #include <windows.h>

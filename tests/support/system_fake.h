@@ -13,3 +13,7 @@ struct FakeSystem {
 
 extern FakeSystem fakeSystem;
 void FakeSystemReset();  // back to the real answers
+
+// Waits for the file writer and takes its results (storage/saving.h), until a
+// result leads to no further write.
+void SettleFileWrites();

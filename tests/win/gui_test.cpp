@@ -18,10 +18,14 @@
 #include "app/nk_gdi.h"
 #include "app/shell.h"
 #include "engine/tuning.h"
+#include "engine/status_notice.h"
+#include "input/elevation.h"
 #include "input/hotkeys.h"
 #include "storage/launch_at_startup.h"
 #include "storage/profile_store.h"
+#include "storage/saving.h"
 #include "storage/settings_file.h"
+#include "tests/support/system_fake.h"
 #include "ui/main_panel.h"
 #include "ui/nk.h"
 #include "ui/theme.h"
@@ -48,6 +52,7 @@ void RunFrame(const std::function<void()>& input = [] {}, void (*build)() = Main
   build();
   static uint32_t clock = 0;
   RunSettingsSave(clock += SETTINGS_SAVE_INTERVAL_MS);  // the loop's save, due in every pass here
+  SettleFileWrites();  // the writer's results, which come to the window in the program
   drawn.clear();
   const nk_command* c;
   nk_foreach(c, guiContext) {
@@ -123,7 +128,7 @@ class Gui : public ::testing::Test {
 };
 
 TEST_F(Gui, ProfileRowsAndTheLoadSaveAndDeleteButtons) {
-  for (int i = 10; i < 21; ++i) tuningSettings.sensitivity = float(i), SaveProfile(("P" + std::to_string(i)).c_str());
+  for (int i = 10; i < 21; ++i) tuningSettings.sensitivity = float(i), SaveUserProfile(("P" + std::to_string(i)).c_str(), ""), SettleFileWrites();
   ScanProfiles();
   std::set<std::string> rows;  // ten of the eleven, scrolled through
   auto seen = [&] { for (const Drawn& d : drawn) if (d.text.size() == 3) rows.insert(d.text); };
@@ -134,7 +139,7 @@ TEST_F(Gui, ProfileRowsAndTheLoadSaveAndDeleteButtons) {
 
   tuningSettings.sensitivity = 77.0f;
   SetField("Gamma");
-  Click("Save");
+  Click("Save"), RunFrame();
   EXPECT_TRUE(Holds(ProfilePath("Gamma"), "sensitivity=77.0\r\n"));
   EXPECT_EQ(profileNames[std::max(selectedProfile, 0)], std::string("Gamma")) << "listed and selected";
   Click("Delete");
@@ -142,7 +147,7 @@ TEST_F(Gui, ProfileRowsAndTheLoadSaveAndDeleteButtons) {
   EXPECT_EQ(profileNameInput + std::to_string(selectedProfile), "-1") << "the field and the selection cleared";
 
   // Windows file names ignore case: "default" would overwrite or delete Default.txt.
-  SaveProfile("Default");  // sensitivity 77
+  SaveUserProfile("Default", ""), SettleFileWrites();  // sensitivity 77
   ScanProfiles();
   const std::string before = Read(ProfilePath("Default"));
   for (const char* name : {"default", "DEFAULT", "dEfAuLt", "Default"}) {
@@ -167,7 +172,7 @@ TEST_F(Gui, ProfileRowsAndTheLoadSaveAndDeleteButtons) {
 
 // Everything within the 520 x 640 client, with a full profile list; on the Settings tab nothing is cut by its clip.
 TEST_F(Gui, BothTabsFitTheClientAndTheSettingsAreDrawnWhole) {
-  for (int i = 0; i < 10; ++i) SaveProfile(("Profile " + std::to_string(i)).c_str());
+  for (int i = 0; i < 10; ++i) SaveUserProfile(("Profile " + std::to_string(i)).c_str(), ""), SettleFileWrites();
   ScanProfiles();
   for (int tab : {1, 2}) {
     Tab(tab);
@@ -179,6 +184,16 @@ TEST_F(Gui, BothTabsFitTheClientAndTheSettingsAreDrawnWhole) {
       EXPECT_TRUE(tab == 1 || (d.y >= clip.y && d.y + d.h <= clip.y + clip.h)) << d.text << " at " << d.y << "+" << d.h;
     }
   }
+}
+
+// A game above our level: the notice and the way out share the status line, inside the client.
+TEST_F(Gui, AGameRunningAsAdministratorOffersTheRestart) {
+  elevationState.ownLevel = 0x2000, NoteForegroundLevel("game.exe", 0x3000), Tab(0);
+  EXPECT_NEAR(At("Game runs as administrator: no mouse input").y, At("Restart as Administrator").y, 8);
+  EXPECT_LE(At("Restart as Administrator").y + 12, MAIN_CLIENT_HEIGHT);
+  Click("Restart as Administrator");
+  EXPECT_EQ(elevationState.restartRequested, 1);
+  elevationState = {INTEGRITY_UNKNOWN, 0, 0}, SetStatusNotice(NOTICE_ELEVATED, nullptr);
 }
 
 // A quick click can queue press and release together; they must reach the GUI in separate passes.

@@ -11,13 +11,17 @@
 #include <set>
 
 #include "engine/output_tick.h"
+#include "engine/status_notice.h"
 #include "engine/steering.h"
 #include "engine/tuning.h"
 #include "input/hotkeys.h"
 #include "input/mouse_lock.h"
 #include "input/raw_input.h"
+#include "storage/file_replace.h"
+#include "storage/file_writer.h"
 #include "storage/launch_at_startup.h"
 #include "storage/profile_store.h"
+#include "storage/saving.h"
 #include "storage/settings_file.h"
 #include "tests/support/standin_log_win32.h"
 #include "tests/support/system_fake.h"
@@ -257,6 +261,21 @@ TEST_F(Desktop, DirectModeTakesEveryReportAndPublishesAtOnce) {
   RemoveDllDirectory(standin);
 }
 
+// Files written while reports come in: each write takes 300 ms, four are handed over, and the wheel moves
+// while they are still being written.
+TEST_F(Desktop, ReportsReachTheWheelWhileFilesAreWritten) {
+  char documents[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents);
+  SetDataFolder((documents + std::string("\\Tarvix")).c_str()), CreateDataFolders();
+  fileSeamFaults.writeDelayMs = 300, tuningSettings.smoothing = 0, fakeSystem.clockMicros = 60000000;
+  SaveSettings();
+  for (const char* name : {"Slow1", "Slow2", "Slow3"}) ASSERT_NE(SaveProfile(name, ""), 0u);
+  ASSERT_EQ(Inject("move 4 0"), 0);
+  EXPECT_TRUE(PumpUntil([] { return steeringState.steering == STEERING_CENTER + 4 * 45.0f; }));
+  EXPECT_FALSE(WaitForFileWrites(0)) << "the writes were over";
+  fileSeamFaults.writeDelayMs = 0, SettleFileWrites();
+}
+
 TEST_F(Desktop, RawReportsSteerWhileAnotherProgramHasTheFocus) {
   tuningSettings.smoothing = 0;
   static HWND front; ShellExecuteA(nullptr, nullptr, "notepad.exe", nullptr, nullptr, SW_SHOW);
@@ -346,32 +365,37 @@ TEST(DataFiles, LiveInDocumentsAndAreReplacedWholeOrNotAtAll) {
     EXPECT_FLOAT_EQ(tuningSettings.sensitivity, n.sensitivity) << n.text;
   }
 
-  ResetToDefaults(); SaveSettings();  // over the file there, in binary: a CR doubled by text mode shows
+  ResetToDefaults(); SaveSettings(), SettleFileWrites();  // over the file there, in binary: a CR doubled by text mode shows
   EXPECT_EQ(Slurp(settings).find("sensitivity=45.0\r\nresponseCurve=1.50\r\n"), 0u);
   std::ofstream(fast, std::ios::binary) << "old";
   SetFileAttributesA(fast.c_str(), FILE_ATTRIBUTE_READONLY); steeringState.profileModified = 1;
-  SaveProfile("Fast");  // refused, as Windows refuses to replace a read-only file
+  SaveUserProfile("Fast", ""), SettleFileWrites();  // refused, as Windows refuses to replace a read-only file
   SetFileAttributesA(fast.c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_EQ(Slurp(fast), "old"); EXPECT_FALSE(std::filesystem::exists(fast + ".tmp"));
   EXPECT_EQ(tuningSettings.profile + std::to_string(steeringState.profileModified), "Default1");
+  EXPECT_STREQ(StatusNoticeText(NOTICE_FILE), "Profile not saved: the file cannot be replaced");
+  SetStatusNotice(NOTICE_FILE, nullptr);  // it stays until a profile is saved
 
   for (const char* name : {"a.b.txt", ".txt", "Fast.txt.tmp", "long.txtx"}) std::ofstream(profiles + "\\" + name);
   std::filesystem::create_directory(profiles + "\\folder.txt");
   ScanProfiles();  // only real files ending in .txt
   EXPECT_EQ(std::set<std::string>(profileNames, profileNames + profileCount), (std::set<std::string>{"a.b", "", "Fast"}));
 
-  // A settings file held by another program: the replace is tried again on later passes, five times at most.
-  auto hold = [&] { return CreateFileA(settings.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr); };
-  HANDLE held = hold();
-  tuningSettings.sensitivity = 60, RunSettingsSave(1000), SaveSettings(), RunSettingsSave(1010), RunSettingsSave(1025);
-  EXPECT_TRUE(SettingsReplacePending() && Slurp(settings).find("sensitivity=45.0") == 0);
-  CloseHandle(held), RunSettingsSave(1045);
-  EXPECT_EQ(Slurp(settings).find("sensitivity=60.0") + SettingsReplacePending() + settingsSaveError[0], 0u);
-  held = hold(), tuningSettings.sensitivity = 61, SaveSettings();
-  for (uint32_t ms = 1100; ms <= 1300; ms += 20) RunSettingsSave(ms);
-  CloseHandle(held);
-  EXPECT_EQ(std::string(settingsSaveError).substr(0, 20) + Slurp(settings).substr(0, 16), "Settings not saved: sensitivity=60.0");
-  EXPECT_FALSE(SettingsReplacePending() || std::filesystem::exists(settings + ".tmp"));
+  // A settings file held by another program: the writer tries again, five times 20 ms apart, then says so.
+  auto hold = [&](DWORD share) { return CreateFileA(settings.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr); };
+  HANDLE held = hold(FILE_SHARE_READ);
+  tuningSettings.sensitivity = 60, SaveSettings(), Sleep(30), CloseHandle(held), SettleFileWrites();
+  EXPECT_EQ(Slurp(settings).find("sensitivity=60.0") + StatusNoticeText(NOTICE_FILE)[0], 0u);
+  held = hold(FILE_SHARE_READ), tuningSettings.sensitivity = 61, SaveSettings(), SettleFileWrites(), CloseHandle(held);
+  EXPECT_EQ(StatusNoticeText(NOTICE_FILE) + Slurp(settings).substr(0, 16),
+            "Settings not saved: the file is in use by another programsensitivity=60.0");
+  EXPECT_FALSE(std::filesystem::exists(settings + ".tmp"));
+  // One held without read sharing at the start is never written over, not even at the exit.
+  held = hold(0), ResetToDefaults(), LoadSettings(), CloseHandle(held), SaveSettings(), SettleFileWrites();
+  EXPECT_EQ(StatusNoticeText(NOTICE_FILE) + Slurp(settings).substr(0, 16),
+            "Settings file unreadable: changes not savedsensitivity=60.0");
+  EXPECT_EQ(tuningSettings.sensitivity, 45.0f);
+  settingsFileUnreadable = 0, SetStatusNotice(NOTICE_FILE, nullptr);
   std::filesystem::remove_all(data);
 }
 
