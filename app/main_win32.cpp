@@ -10,6 +10,7 @@
 #include "app/nk_gdi.h"
 #include "app/shell.h"
 #include "engine/loop_timing.h"
+#include "engine/output_link.h"
 #include "engine/output_tick.h"
 #include "engine/system_seam.h"
 #include "engine/tuning.h"
@@ -22,7 +23,6 @@
 #include "ui/main_panel.h"
 #include "ui/nk.h"
 #include "ui/theme.h"
-#include "vjoy/vjoy_link.h"
 
 static constexpr uint64_t THEME_POLL_INTERVAL_US = 2000000;
 
@@ -43,7 +43,7 @@ static void ReleaseInstanceMutex(HANDLE mutex) {
 // than left to the end of the process.
 static int FailStartup(HANDLE mutex, const char* text, const char* caption) {
   MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONERROR);
-  VJoyRelease();
+  OutputRelease();
   ReleaseInstanceMutex(mutex);
   return 1;
 }
@@ -143,10 +143,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   CreateDataFolders();
   LoadSettings();
 
-  // 5. Nothing works without the virtual joystick; the settings stay untouched.
-  if (!VJoyBind()) {
-    char text[768];
-    FormatVJoyFailure(text, sizeof text);
+  // 5. Nothing works without an output: the one chosen, else vJoy. The
+  // settings stay untouched.
+  if (!OutputStart()) {
+    char text[896];
+    FormatOutputFailure(text, sizeof text);
     MessageBoxA(nullptr, text, "Fatal Error", MB_OK | MB_ICONERROR);
     ReleaseInstanceMutex(mutex);
     return 1;
@@ -228,7 +229,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   StopForegroundWatch();
   DestroyLoopTimer();
   RemoveTrayIcon();
-  VJoyRelease();  // a no-op after the tray's Exit
+  OutputRelease();  // a no-op after the tray's Exit
   SaveSettings();
   FinishSettingsSave();
   ReleaseInstanceMutex(mutex);

@@ -11,7 +11,7 @@
 #include "input/mouse_lock.h"
 #include "storage/settings_file.h"
 #include "ui/theme.h"
-#include "vjoy/vjoy_link.h"
+#include "engine/output_link.h"
 
 HWND mainWindow;
 GdiFont* guiFont;
@@ -303,7 +303,7 @@ int DrainMessageQueue(DrainReport* report) {
 
 void RunExitSequence() {
   EndMouseLockAtExit();
-  VJoyRelease();
+  OutputRelease();
   SaveSettings();
   PostQuitMessage(0);
 }

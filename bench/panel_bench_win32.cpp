@@ -23,7 +23,7 @@
 #include "ui/main_panel.h"
 #include "ui/nk.h"
 #include "ui/theme.h"
-#include "vjoy/vjoy_link.h"
+#include "engine/output_link.h"
 
 namespace {
 
@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
   for (const char* name : BENCH_PROFILES) SaveProfile(name);
   ScanProfiles();
   // The status line as it reads while the program runs with the device held.
-  virtualJoystickLink.vjoyAcquired = 1;
+  outputLink.state = OUTPUT_LINK_BOUND;
 
   mainWindow = CreateMainWindow(GetModuleHandleA(nullptr));
   if (!mainWindow || !CreateGui(mainWindow)) {

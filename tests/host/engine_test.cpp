@@ -5,6 +5,7 @@
 #include <limits>
 #include <vector>
 
+#include "engine/output_link.h"
 #include "engine/output_tick.h"
 #include "engine/pedals.h"
 #include "engine/steering.h"
@@ -147,7 +148,7 @@ TEST(OutputTick, CentresThenSendsAxesAndButtons) {
     EXPECT_EQ(vjoyFakeCalls, r.sent);
     EXPECT_EQ(steeringState.leftButtonHeld, r.left);
   }
-  VJoyRelease();  // no device: centring still runs
+  OutputRelease();  // no device: centring still runs
   steeringState.steering = 16380;
   OutputTick();
   EXPECT_EQ(steeringState.steering, 16384);
@@ -209,9 +210,9 @@ TEST(VJoyBind, ALostDeviceIsLetGoAndTakenAgainOnTheTick) {
     OutputTick();
     EXPECT_EQ(vjoyFakeCalls, s.calls);
     EXPECT_EQ(virtualJoystickLink.vjoyAcquired, s.acquired);
-    EXPECT_STREQ(virtualJoystickLink.notice, s.notice);
+    EXPECT_STREQ(OutputNotice(), s.notice);
   }
-  vjoyFake.updatesLeft = 0, OutputTick(), VJoyRelease(), vjoyFakeCalls.clear();  // lost, then released
+  vjoyFake.updatesLeft = 0, OutputTick(), OutputRelease(), vjoyFakeCalls.clear();  // lost, then released
   fakeSystem.clockMicros += 5000000, vjoyFake.updatesLeft = -1, OutputTick();
   EXPECT_EQ(vjoyFakeCalls + std::to_string(virtualJoystickLink.vjoyAcquired), "0");
 }
