@@ -165,7 +165,7 @@ TEST_F(Gui, ProfileRowsAndTheLoadSaveAndDeleteButtons) {
   }
 }
 
-// Everything within the 520 x 640 client, with a full profile list; on the Settings tab nothing is cut by its clip.
+// Everything within the 520 x 680 client, with a full profile list; on the Settings tab nothing is cut by its clip.
 TEST_F(Gui, BothTabsFitTheClientAndTheSettingsAreDrawnWhole) {
   for (int i = 0; i < 10; ++i) SaveProfile(("Profile " + std::to_string(i)).c_str());
   ScanProfiles();
@@ -335,7 +335,7 @@ TEST_F(Gui, BindingFillsOpaqueDrawsBareTextAndClearsEverything) {
   EXPECT_GT(seen[RGB(0, 0, 255)], 10) << "the glyphs";
   EXPECT_EQ(seen[RGB(0, 255, 0)], 0) << "no box behind them";
   nk_gdi_render(nk_rgba(4, 5, 6, 0));  // no command left: the clear alone
-  for (POINT p : {POINT{100, 50}, POINT{519, 639}}) EXPECT_EQ(GetPixel(nk_gdi_memory_dc(), p.x, p.y), RGB(4, 5, 6));
+  for (POINT p : {POINT{100, 50}, POINT{519, 679}}) EXPECT_EQ(GetPixel(nk_gdi_memory_dc(), p.x, p.y), RGB(4, 5, 6));
 }
 
 TEST_F(Gui, TrayMenuCarriesTheCommandIds) {
