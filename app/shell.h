@@ -19,7 +19,7 @@ struct GdiFont;
 #define TARVIX_MUTEX_NAME "Tarvix_SingleInstance"
 
 constexpr int MAIN_CLIENT_WIDTH = 520;
-constexpr int MAIN_CLIENT_HEIGHT = 680;
+constexpr int MAIN_CLIENT_HEIGHT = 640;
 // Caption, system menu and minimise box: a fixed frame, so the GUI surface never
 // has to change size.
 constexpr DWORD MAIN_WINDOW_STYLE = 0xCA0000;
@@ -45,7 +45,7 @@ extern HMENU trayMenu;  // null until AddTrayIcon
 // ---- Main window (app/main_window.cpp) ----
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Registers "TXMainWnd" and creates the hidden main window with a 520 x 680
+// Registers "TXMainWnd" and creates the hidden main window with a 520 x 640
 // client area. Null when creation fails.
 HWND CreateMainWindow(HINSTANCE instance);
 

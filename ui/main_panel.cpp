@@ -376,13 +376,21 @@ static void HotkeyGroup(nk_context* ctx, const char* id, const char* caption, ch
   nk_group_end(ctx);
 }
 
-// The output in use and the pad's anti-deadzone; below them, why the chosen
-// output is not in use, or why the last switch failed.
+// The output chosen and the pad's anti-deadzone.
 static void BuildOutputRows(nk_context* ctx) {
   TuningSettings& t = tuningSettings;
   char title[48];
   std::snprintf(title, sizeof title, "Pad Anti-Deadzone: %d%%", static_cast<int>(t.padAntiDeadzone));
-  OptionTitles(ctx, "Output", title);
+  // Why the chosen output is not in use, or why the last switch failed, takes
+  // the titles' place until a switch succeeds.
+  if (outputLink.note[0]) {
+    nk_layout_row_dynamic(ctx, 20, 1);
+    nk_label_colored(ctx, outputLink.note, NK_TEXT_LEFT, Themed(UNSAVED_TEXT));
+  } else {
+    nk_layout_row_dynamic(ctx, 20, 2);
+    nk_label(ctx, "Output", NK_TEXT_LEFT);
+    nk_label(ctx, title, NK_TEXT_LEFT);
+  }
   static const float OUTPUT_ROW[3] = {0.25f, 0.25f, 0.5f};
   nk_layout_row(ctx, NK_DYNAMIC, 36, 3, OUTPUT_ROW);
   static const OutputDevice DEVICES[2] = {OUTPUT_VJOY, OUTPUT_PAD};
@@ -402,13 +410,6 @@ static void BuildOutputRows(nk_context* ctx) {
   if (percent != t.padAntiDeadzone) {
     t.padAntiDeadzone = percent;
     RequestSettingsSave();
-  }
-  nk_layout_row_dynamic(ctx, 14, 1);
-  if (outputLink.note[0]) {
-    nk_label_colored(ctx, outputLink.note, NK_TEXT_LEFT, Themed(UNSAVED_TEXT));
-  } else {
-    nk_label_colored(ctx, "Pad: wheel on the left stick, pedals on the triggers", NK_TEXT_LEFT,
-                     Themed(CURVE_NOTE_TEXT));
   }
 }
 

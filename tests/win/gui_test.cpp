@@ -17,6 +17,7 @@
 
 #include "app/nk_gdi.h"
 #include "app/shell.h"
+#include "engine/output_link.h"
 #include "engine/tuning.h"
 #include "input/hotkeys.h"
 #include "storage/launch_at_startup.h"
@@ -25,6 +26,7 @@
 #include "ui/main_panel.h"
 #include "ui/nk.h"
 #include "ui/theme.h"
+#include "tools/fakebus/fake_bus.h"
 #include "vjoy/vjoy_link.h"
 
 namespace {
@@ -165,7 +167,7 @@ TEST_F(Gui, ProfileRowsAndTheLoadSaveAndDeleteButtons) {
   }
 }
 
-// Everything within the 520 x 680 client, with a full profile list; on the Settings tab nothing is cut by its clip.
+// Everything within the 520 x 640 client, with a full profile list; on the Settings tab nothing is cut by its clip.
 TEST_F(Gui, BothTabsFitTheClientAndTheSettingsAreDrawnWhole) {
   for (int i = 0; i < 10; ++i) SaveProfile(("Profile " + std::to_string(i)).c_str());
   ScanProfiles();
@@ -296,6 +298,31 @@ TEST_F(Gui, ARefusedHotkeyIsShown) {
   }
 }
 
+// The Output row switches through the output layer: the pad over the fake bus, or the reason it stays as it is; the
+// choice is saved, the status line names the output, and the anti-deadzone slider moves in whole percent.
+TEST_F(Gui, OutputRowSwitchesSavesAndSaysWhy) {
+  struct Case { const char* click; int bus; const char* note; const char* status; int saved; };
+  const Case cases[] = {
+      {"Xbox 360 pad", 0, "Xbox pad: ViGEmBus not found", "vJoy: Disconnected", 0},
+      {"Xbox 360 pad", 1, "Output", "Xbox pad: Connected", 1},
+      {"vJoy", 1, "vJoy is not installed: vJoyInterface.dll was not found.", "Xbox pad: Connected", 1},
+  };
+  for (const Case& c : cases) {
+    FakeBusAnswers bus; bus.present = c.bus; fakeBus.answers = bus;
+    Tab(2), Click(c.click), At(c.note);
+    EXPECT_EQ(Holds(settingsFilePath, "outputDevice=1\r\n"), c.saved == 1) << c.note;  // a failed switch saves nothing
+    Tab(0), At(std::string("Steering: 0% | Throttle: 0% | Brake: 0% | ") + c.status);
+  }
+  Tab(2);
+  Click("Xbox 360 pad");  // the one in use: the reason above gives the titles their place back
+  const float below = float(At("Pad Anti-Deadzone: 0%").y);  // its slider's track, 6 high, under the title
+  const auto track = std::find_if(drawn.begin(), drawn.end(), [&](const Drawn& d) { return d.h == 6 && d.y > below; });
+  ASSERT_NE(track, drawn.end());
+  Click({LONG(track->x + 1), LONG(track->y + 3)}, 600), At("Pad Anti-Deadzone: 40%");
+  OutputRelease();
+  EXPECT_EQ(fakeBus.faults, 0);
+}
+
 // The launch option writes and removes the Run entry itself, not only its setting.
 TEST_F(Gui, LaunchOptionWritesTheRunEntry) {
   Tab(2);
@@ -335,7 +362,7 @@ TEST_F(Gui, BindingFillsOpaqueDrawsBareTextAndClearsEverything) {
   EXPECT_GT(seen[RGB(0, 0, 255)], 10) << "the glyphs";
   EXPECT_EQ(seen[RGB(0, 255, 0)], 0) << "no box behind them";
   nk_gdi_render(nk_rgba(4, 5, 6, 0));  // no command left: the clear alone
-  for (POINT p : {POINT{100, 50}, POINT{519, 679}}) EXPECT_EQ(GetPixel(nk_gdi_memory_dc(), p.x, p.y), RGB(4, 5, 6));
+  for (POINT p : {POINT{100, 50}, POINT{519, 639}}) EXPECT_EQ(GetPixel(nk_gdi_memory_dc(), p.x, p.y), RGB(4, 5, 6));
 }
 
 TEST_F(Gui, TrayMenuCarriesTheCommandIds) {
