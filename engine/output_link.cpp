@@ -130,11 +130,8 @@ const char* OutputNotice() {
   OutputLink& link = outputLink;
   if (link.state == OUTPUT_LINK_LOST) {
     std::snprintf(link.notice, sizeof link.notice, "%s: Disconnected, retrying", OutputName(link.device));
-  } else if (link.note[0]) {
-    std::snprintf(link.notice, sizeof link.notice, "%s", link.note);
-  } else {
-    std::snprintf(link.notice, sizeof link.notice, "%s",
-                  link.device == OUTPUT_VJOY ? virtualJoystickLink.notice : "");
+    return link.notice;
   }
-  return link.notice;
+  if (link.note[0]) return link.note;
+  return link.device == OUTPUT_VJOY ? virtualJoystickLink.notice : "";
 }

@@ -29,7 +29,7 @@ struct OutputLink {
   // Why the chosen output is not the one in use (start-up), or why the last
   // switch failed; "" when neither.
   char note[OUTPUT_NOTE_SIZE];
-  char notice[OUTPUT_NOTE_SIZE];  // OutputNotice's text
+  char notice[OUTPUT_NOTE_SIZE];  // OutputNotice's text for a lost device
 };
 
 extern OutputLink outputLink;
