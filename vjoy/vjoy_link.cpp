@@ -144,7 +144,9 @@ void VJoyFailureReason(char* reason, size_t size) {
       std::snprintf(reason, size, "vJoy device 1 does not exist. Add it in Configure vJoy.");
       break;
     case VJOY_DEVICE_BUSY:
-      std::snprintf(reason, size, "vJoy device 1 is in use by %s.",
+      // The name's own bound, so the compiler sees the text fit.
+      std::snprintf(reason, size, "vJoy device 1 is in use by %.*s.",
+                    static_cast<int>(VJOY_OWNER_NAME_SIZE - 1),
                     link.ownerName[0] ? link.ownerName : "another program");
       break;
     default:
