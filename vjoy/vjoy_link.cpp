@@ -93,7 +93,7 @@ VJoyBindOutcome VJoyBindDevice() {
   VirtualJoystickLink& link = virtualJoystickLink;
   link.versionsDiffer = 0;
   link.ownerName[0] = 0;
-  link.outcome = [&link]() {
+  link.outcome = [&]() {
     if (!link.library) return VJOY_NO_LIBRARY;
     // A library missing one of them is refused rather than called through a
     // null pointer later (ResetVJD and RelinquishVJD run at exit, SetBtn every tick).
