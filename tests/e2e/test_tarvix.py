@@ -190,9 +190,10 @@ def documents_outside_the_code_page():
     try:
         for sensitivity in ("45.0", "33.0"):  # the second start reads the file there, and Default follows it
             run = start("cjk")
-            wait(lambda: read(os.path.join(data, "Profiles", "Default.txt")) == fill("Default.txt", sensitivity=sensitivity),
-                 "Default.txt with sensitivity %s" % sensitivity)
-            assert read(os.path.join(data, "settings.txt")) == fill("settings.txt", sensitivity=sensitivity)
+            # Default.txt is written first, then settings.txt, then the window is made.
+            wait(lambda: read(os.path.join(data, "Profiles", "Default.txt")) == fill("Default.txt", sensitivity=sensitivity)
+                 and read(os.path.join(data, "settings.txt")) == fill("settings.txt", sensitivity=sensitivity)
+                 and windows(TITLE, False), "Default.txt and settings.txt with sensitivity %s" % sensitivity)
             post("TXMainWnd", WM_COMMAND, TRAY_EXIT), ended(run, 0, "the tray's Exit")
             os.remove(os.path.join(data, "Profiles", "Default.txt"))
             open(os.path.join(data, "settings.txt"), "wb").write(fill("settings.txt", sensitivity="33.0"))
