@@ -380,7 +380,7 @@ static void HotkeyGroup(nk_context* ctx, const char* id, const char* caption, ch
 static void BuildOutputRows(nk_context* ctx) {
   TuningSettings& t = tuningSettings;
   char title[48];
-  std::snprintf(title, sizeof title, "Pad Anti-Deadzone: %d%%", static_cast<int>(t.padAntiDeadzone));
+  std::snprintf(title, sizeof title, "Pad anti-deadzone: %d%%", static_cast<int>(t.padAntiDeadzone));
   // Why the chosen output is not in use, or why the last switch failed, takes
   // the titles' place until a switch succeeds.
   if (outputLink.note[0]) {

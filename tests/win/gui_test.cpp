@@ -315,10 +315,10 @@ TEST_F(Gui, OutputRowSwitchesSavesAndSaysWhy) {
   }
   Tab(2);
   Click("Xbox 360 pad");  // the one in use: the reason above gives the titles their place back
-  const float below = float(At("Pad Anti-Deadzone: 0%").y);  // its slider's track, 6 high, under the title
+  const float below = float(At("Pad anti-deadzone: 0%").y);  // its slider's track, 6 high, under the title
   const auto track = std::find_if(drawn.begin(), drawn.end(), [&](const Drawn& d) { return d.h == 6 && d.y > below; });
   ASSERT_NE(track, drawn.end());
-  Click({LONG(track->x + 1), LONG(track->y + 3)}, 600), At("Pad Anti-Deadzone: 40%");
+  Click({LONG(track->x + 1), LONG(track->y + 3)}, 600), At("Pad anti-deadzone: 40%");
   OutputRelease();
   EXPECT_EQ(fakeBus.faults, 0);
 }
