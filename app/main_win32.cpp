@@ -12,6 +12,7 @@
 #include "app/nk_gdi.h"
 #include "app/shell.h"
 #include "engine/loop_timing.h"
+#include "engine/output_link.h"
 #include "engine/output_tick.h"
 #include "engine/system_seam.h"
 #include "engine/tuning.h"
@@ -27,7 +28,6 @@
 #include "ui/main_panel.h"
 #include "ui/nk.h"
 #include "ui/theme.h"
-#include "vjoy/vjoy_link.h"
 
 static constexpr uint64_t THEME_POLL_INTERVAL_US = 2000000;
 
@@ -48,7 +48,7 @@ static void ReleaseInstanceMutex(HANDLE mutex) {
 // than left to the end of the process.
 static int FailStartup(HANDLE mutex, const char* text, const char* caption) {
   MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONERROR);
-  VJoyRelease();
+  OutputRelease();
   ReleaseInstanceMutex(mutex);
   return 1;
 }
@@ -182,10 +182,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   CreateDataFolders();
   LoadSettings();
 
-  // 5. Nothing works without the virtual joystick; the settings stay untouched.
-  if (!VJoyBind()) {
-    char text[768];
-    FormatVJoyFailure(text, sizeof text);
+  // 5. Nothing works without an output: the one chosen, else vJoy. The
+  // settings stay untouched.
+  if (!OutputStart()) {
+    char text[896];
+    FormatOutputFailure(text, sizeof text);
     MessageBoxA(nullptr, text, "Fatal Error", MB_OK | MB_ICONERROR);
     ReleaseInstanceMutex(mutex);
     return 1;
@@ -272,7 +273,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   StopForegroundWatch();
   DestroyLoopTimer();
   RemoveTrayIcon();
-  VJoyRelease();  // a no-op after the tray's Exit
+  OutputRelease();  // a no-op after the tray's Exit
   SaveSettings();
   // The writer ends what it was given, for 5 s at most; a file it did not
   // finish keeps its last whole content.

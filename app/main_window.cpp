@@ -12,7 +12,7 @@
 #include "storage/file_writer.h"
 #include "storage/saving.h"
 #include "ui/theme.h"
-#include "vjoy/vjoy_link.h"
+#include "engine/output_link.h"
 
 HWND mainWindow;
 GdiFont* guiFont;
@@ -329,7 +329,7 @@ int DrainMessageQueue(DrainReport* report) {
 
 void RunExitSequence() {
   EndMouseLockAtExit();
-  VJoyRelease();
+  OutputRelease();
   SaveSettings();
   PostQuitMessage(0);
 }

@@ -21,5 +21,7 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/app/main_win32.cpp)
     set_source_files_properties(${_rc} PROPERTIES OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/app/tarvix.manifest)
   endif()
   add_executable(tarvix WIN32 ${PROJECT_SOURCE_DIR}/app/main_win32.cpp ${_rc})
-  target_link_libraries(tarvix PRIVATE tarvix_gui tarvix_system_win32 winmm tarvix_warnings)
+  target_link_libraries(tarvix PRIVATE tarvix_gui tarvix_system_win32 tarvix_pad_bus_win32 winmm
+                        tarvix_warnings)
+  set(TARVIX_PROGRAM_RC "${_rc}")
 endif()

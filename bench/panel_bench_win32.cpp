@@ -25,7 +25,7 @@
 #include "ui/main_panel.h"
 #include "ui/nk.h"
 #include "ui/theme.h"
-#include "vjoy/vjoy_link.h"
+#include "engine/output_link.h"
 
 namespace {
 
@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
   }
   ScanProfiles();
   // The status line as it reads while the program runs with the device held.
-  virtualJoystickLink.vjoyAcquired = 1;
+  outputLink.state = OUTPUT_LINK_BOUND;
 
   mainWindow = CreateMainWindow(GetModuleHandleA(nullptr));
   if (!mainWindow || !CreateGui(mainWindow)) {

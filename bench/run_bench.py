@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Tarvix benchmarks: the real tarvix.exe under Wine beside the vJoy stand-in.
+"""Tarvix benchmarks: the real tarvix.exe under Wine beside the vJoy stand-in,
+and the test build with the fake pad bus (tarvix_with_fake_bus.exe) with the
+Xbox 360 pad as its output.
 
 Run by scripts/bench inside one prepared Wine session (tools/wine-env.sh), after
 the builds. For each program measured (this tree's, and with --baseline-exe an
@@ -13,7 +15,8 @@ only in default mode) and for the window hidden (startMin 1) and, with
     injected relative mouse move to the first publish of axis X that carries it
     (SetAxis of X, or UpdateVJD),
     on one clock (QueryPerformanceCounter in both the injector's and the
-    stand-in's log); with 1000 moves per second, reports accepted per second
+    stand-in's log; for the pad, the fake bus's log of reports, whose stick X
+    is turned back into the wheel's units); with 1000 moves per second, reports accepted per second
     (each accepted move adds exactly one unit to X, so the growth of X counts
     them) and ticks per second;
   - a CPU run, with the stand-in's log and state file off, so that its file
@@ -186,9 +189,11 @@ def parse_standin(text):
 
 
 def axis_x(calls):
-    """(seconds, X) per publish: SetAxis of X, or UpdateVJD, whose 6th value is X."""
-    return [(t, a[5] if name == "UpdateVJD" else a[0]) for t, name, a in calls
-            if name == "UpdateVJD" and len(a) > 5 or name == "SetAxis" and a[2] == AXIS_X]
+    """(seconds, X) per publish: SetAxis of X, or UpdateVJD, whose 6th value is X; or
+    the pad's Report, whose 6th value is the stick's X, (X - 16384) * 2 with no anti-deadzone."""
+    return [(t, a[5] if name == "UpdateVJD" else a[5] // 2 + CENTRE if name == "Report" else a[0])
+            for t, name, a in calls if name in ("UpdateVJD", "Report") and len(a) > 5
+            or name == "SetAxis" and a[2] == AXIS_X]
 
 
 def parse_moves(path):
@@ -309,10 +314,11 @@ def accepted_rate(moves, xs):
     }
 
 
-def write_settings(start_min, direct):
+def write_settings(start_min, direct, output):
     folder = os.path.join(os.environ["HOME"], "Documents", "Tarvix")
     os.makedirs(folder, exist_ok=True)
-    lines = dict(SETTINGS, startMin=str(start_min), directMode=str(direct))
+    lines = dict(SETTINGS, startMin=str(start_min), directMode=str(direct),
+                 outputDevice="1" if output == "pad" else "0")
     with open(os.path.join(folder, "settings.txt"), "wb") as f:
         for key, value in lines.items():
             f.write(("%s=%s\r\n" % (key, value)).encode())
@@ -365,22 +371,24 @@ def focus_game(game):
     xdotool("mousemove", 900, 700)
 
 
-def start_program(exe, bindir, work, name, start_min, direct, log):
-    """Copies exe beside the stand-in into a folder of its own and starts it.
-    With log None the stand-in writes nothing."""
+def start_program(exe, bindir, work, name, start_min, direct, log, output):
+    """Copies exe beside the stand-in into a folder of its own and starts it with
+    the output given (vjoy or pad). log is the stand-in's, or for the pad the fake
+    bus's; with log None neither writes anything."""
     app = os.path.join(work, "app-" + name)
     os.makedirs(app, exist_ok=True)
     shutil.copy2(exe, os.path.join(app, "tarvix.exe"))
     shutil.copy2(os.path.join(bindir, "standin", "vJoyInterface.dll"), app)
     app_exe = os.path.join(app, "tarvix.exe")
-    write_settings(start_min, direct)
+    write_settings(start_min, direct, output)
     # The cursor back in the middle, away from the edges and the window.
     subprocess.run(["xdotool", "mousemove", "900", "700"], capture_output=True, timeout=10)
     env = dict(os.environ)
-    for key in ("TARVIX_STANDIN_LOG", "TARVIX_STANDIN_STATE"):
+    for key in ("TARVIX_STANDIN_LOG", "TARVIX_STANDIN_STATE", "TARVIX_FAKEBUS_LOG",
+                "TARVIX_FAKEBUS_MODE"):
         env.pop(key, None)
     if log:
-        env["TARVIX_STANDIN_LOG"] = log
+        env["TARVIX_FAKEBUS_LOG" if output == "pad" else "TARVIX_STANDIN_LOG"] = log
     proc = subprocess.Popen(["wine", app_exe], env=env, stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL)
     return proc, app_exe
@@ -423,13 +431,13 @@ def finish_burst(injector, name, opts):
         fail("%s: injector failed: %s %s" % (name, out, err))
 
 
-def run_timing(name, start_min, direct, exe, bindir, work, opts):
-    vjoy_log = os.path.join(work, "vjoy-%s.log" % name)
+def run_timing(name, start_min, direct, exe, bindir, work, opts, output):
+    vjoy_log = os.path.join(work, "%s-%s.log" % (output, name))
     if os.path.exists(vjoy_log):
         os.remove(vjoy_log)
     started = time.monotonic()
-    proc, app_exe = start_program(exe, bindir, work, name, start_min, direct, vjoy_log)
-    result = {"startMin": start_min, "directMode": direct}
+    proc, app_exe = start_program(exe, bindir, work, name, start_min, direct, vjoy_log, output)
+    result = {"startMin": start_min, "directMode": direct, "output": output}
     try:
         tail = LogTail(vjoy_log)
         first_tick = lambda: os.path.exists(vjoy_log) and axis_x(parse_standin(tail.whole()))
@@ -488,18 +496,27 @@ def vjoy_loaded(pid):
         return False
 
 
-def run_cpu(name, start_min, direct, exe, bindir, work, opts):
-    proc, app_exe = start_program(exe, bindir, work, name, start_min, direct, None)
+def main_window_made(bindir):
+    """TXMainWnd takes a posted WM_NULL once start-up has made it, after the output's bind."""
+    return run_injector(bindir, ["post", "TXMainWnd", "0", "0", "0"], timeout=60).returncode == 0
+
+
+def run_cpu(name, start_min, direct, exe, bindir, work, opts, output):
+    proc, app_exe = start_program(exe, bindir, work, name, start_min, direct, None, output)
     result = {}
     try:
-        # No log to watch: the program is up once it has loaded the stand-in.
+        # No log to watch: the program is up once it has loaded the stand-in, or
+        # for the pad once its window is made.
         found = {}
         def up():
             found["pid"] = found.get("pid") or find_tarvix(proc.pid, app_exe)
-            return found["pid"] is not None and vjoy_loaded(found["pid"])
-        if not wait_for(up, opts.start_timeout):
+            return found["pid"] is not None and (main_window_made(bindir) if output == "pad"
+                                                 else vjoy_loaded(found["pid"]))
+        if not wait_for(up, opts.start_timeout, 0.5):
             fail("%s: tarvix.exe did not start within %d s" % (name, opts.start_timeout))
         pid = found["pid"]
+        if output == "pad" and vjoy_loaded(pid):
+            fail("%s: vJoy bound beside the pad" % name)
         time.sleep(2.0)
 
         watch = CpuWatch(watched_pids(pid))
@@ -568,7 +585,7 @@ def table(report):
     out = []
     out.append("Tarvix %s benchmarks: %s, %s cores, %s, Linux %s" %
                (report["version"], m["cpu"], m["cores"], m["wine"], m["kernel"]))
-    out.append("Measured under Wine on Xvfb with the vJoy stand-in: " +
+    out.append("Measured under Wine on Xvfb with the vJoy stand-in, and the fake bus for the pad: " +
                "; ".join("%s = %s" % (k, v["exe"]) for k, v in report["programs"].items()))
     columns = [(label, run) for label in report["programs"] for run in report["programs"][label]
                if run != "exe"]
@@ -589,7 +606,7 @@ def table(report):
                                          for c in columns))
     lat = lambda k: (lambda t, c: t["latency"][k])
     first = report["programs"][columns[0][0]][columns[0][1]]["timing"]
-    row("Move to axis X, %d moves 20-26 ms apart: median ms" % first["latency"]["moves"],
+    row("Move to axis (stick) X, %d moves 20-26 ms apart: median ms" % first["latency"]["moves"],
         lat("median_ms"))
     row("  p99 ms", lat("p99_ms"))
     row("  max ms", lat("max_ms"))
@@ -650,6 +667,10 @@ def main():
     parser.add_argument("--baseline-name", default="baseline",
                         help="its label in the table (for example the git revision)")
     parser.add_argument("--name", default="this tree", help="label of --exe in the table")
+    parser.add_argument("--pad-exe", help="the build with the fake pad bus, measured with the pad as "
+                        "its output (default: tarvix_with_fake_bus.exe in --bin)")
+    parser.add_argument("--outputs", default="vjoy,pad",
+                        help="outputs of this tree to measure, comma-separated: vjoy, pad")
     parser.add_argument("--host-bench",
                         default=os.path.join(ROOT, "build", "bench-host", "bin", "tarvix_engine_bench"))
     parser.add_argument("--out", default=os.path.join(ROOT, "build", "bench.json"))
@@ -673,10 +694,14 @@ def main():
     if not exe:
         release = os.path.join(ROOT, "build", "release", "bin", "tarvix.exe")
         exe = release if os.path.exists(release) else os.path.join(opts.bin, "tarvix.exe")
-    programs = [(opts.name, exe)]
+    outputs = opts.outputs.split(",")
+    programs = [(opts.name, exe, "vjoy")] if "vjoy" in outputs else []
+    if "pad" in outputs:
+        programs.append((opts.name + " pad", opts.pad_exe or os.path.join(opts.bin, "tarvix_with_fake_bus.exe"),
+                         "pad"))
     if opts.baseline_exe:
-        programs.insert(0, (opts.baseline_name, opts.baseline_exe))
-    for needed in [p for _, p in programs] + [os.path.join(opts.bin, "tarvix_input_helper.exe"),
+        programs.insert(0, (opts.baseline_name, opts.baseline_exe, "vjoy"))
+    for needed in [p for _, p, _ in programs] + [os.path.join(opts.bin, "tarvix_input_helper.exe"),
                    os.path.join(opts.bin, "standin", "vJoyInterface.dll")]:
         if not os.path.exists(needed):
             fail("missing " + needed)
@@ -699,9 +724,10 @@ def main():
     game = start_game(work)
     try:
         windows = [(w, {"hidden": 1, "shown": 0}[w]) for w in opts.windows.split(",")]
-        for label, path in programs:
+        for label, path, output in programs:
             runs = {"exe": os.path.relpath(path, ROOT)}
-            modes = opts.modes.split(",") if path == exe else ["default"]
+            baseline = opts.baseline_exe and path == opts.baseline_exe
+            modes = ["default"] if baseline else opts.modes.split(",")
             for mode in modes:
                 direct = {"default": 0, "direct": 1}[mode]
                 for window, start_min in windows:
@@ -710,10 +736,10 @@ def main():
                                          mode, window)
                     print("run_bench: %s, %s: timing" % (label, run), flush=True)
                     focus_game(game)
-                    timing = run_timing(name, start_min, direct, path, opts.bin, work, opts)
+                    timing = run_timing(name, start_min, direct, path, opts.bin, work, opts, output)
                     print("run_bench: %s, %s: CPU" % (label, run), flush=True)
                     focus_game(game)
-                    cpu = run_cpu(name, start_min, direct, path, opts.bin, work, opts)
+                    cpu = run_cpu(name, start_min, direct, path, opts.bin, work, opts, output)
                     runs[run] = {"timing": timing, "cpu": cpu}
             report["programs"][label] = runs
     finally:

@@ -2,7 +2,7 @@
 # the files that need Windows (and *_posix.cpp, their native counterparts). The
 # portable ones also build natively for the host tests; the Win32 ones only in
 # the cross build.
-set(TARVIX_SUBSYSTEMS engine input storage vjoy)
+set(TARVIX_SUBSYSTEMS engine input storage vjoy pad)
 
 set(TARVIX_CORE_SOURCES "")
 set(TARVIX_WIN_SOURCES "")
@@ -26,6 +26,9 @@ endforeach()
 set(TARVIX_SYSTEM_SEAM ${PROJECT_SOURCE_DIR}/engine/system_win32.cpp)
 list(REMOVE_ITEM TARVIX_WIN_SOURCES ${TARVIX_SYSTEM_SEAM})
 set(TARVIX_SYSTEM_SEAM_HEADER ${PROJECT_SOURCE_DIR}/engine/system_seam.h)
+# So does the pad's bus seam: the test build links the fake bus (tools/fakebus).
+set(TARVIX_PAD_BUS_SEAM ${PROJECT_SOURCE_DIR}/pad/pad_bus_win32.cpp)
+list(REMOVE_ITEM TARVIX_WIN_SOURCES ${TARVIX_PAD_BUS_SEAM})
 
 # The file writer's one thread (storage/file_writer.cpp).
 find_package(Threads REQUIRED)
@@ -43,6 +46,9 @@ if(WIN32)
   add_library(tarvix_system_win32 OBJECT ${TARVIX_SYSTEM_SEAM})
   target_include_directories(tarvix_system_win32 PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(tarvix_system_win32 PRIVATE tarvix_warnings)
+  add_library(tarvix_pad_bus_win32 OBJECT ${TARVIX_PAD_BUS_SEAM})
+  target_include_directories(tarvix_pad_bus_win32 PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(tarvix_pad_bus_win32 PUBLIC setupapi PRIVATE tarvix_warnings)
 
   if(TARVIX_HAVE_NUKLEAR AND EXISTS ${PROJECT_SOURCE_DIR}/app/program.cmake)
     include(${PROJECT_SOURCE_DIR}/app/program.cmake)

@@ -6,7 +6,7 @@
 #include "engine/steering.h"
 #include "engine/system_seam.h"
 #include "engine/tuning.h"
-#include "vjoy/vjoy_link.h"
+#include "engine/output_link.h"
 
 namespace {
 
@@ -36,14 +36,14 @@ PublishedOutputs CurrentOutputs(int32_t left, int32_t right) {
 
 void Publish(const PublishedOutputs& outputs) {
   published = outputs;
-  VJoyPublish(outputs.x, outputs.y, outputs.z, outputs.left, outputs.right);
+  OutputPublish(outputs.x, outputs.y, outputs.z, outputs.left, outputs.right);
 }
 
 }  // namespace
 
 void OutputTick() {
   // A device lost on the way comes back here; the publish below is then whole.
-  VJoyRetryIfLost(SystemClockMicros());
+  OutputRetryIfLost(SystemClockMicros());
   AutoCenterStep();
   const int32_t left = SystemLeftButtonDown() ? 1 : 0;
   steeringState.leftButtonHeld = left;

@@ -25,6 +25,8 @@ void ResetToDefaults() {
   std::strcpy(t.profile, "Default");
   t.directMode = 0;
   t.autoProfile = 1;
+  t.outputDevice = 0;
+  t.padAntiDeadzone = 0;
 
   steeringState = SteeringState{};
   steeringState.steering = 16384.0f;

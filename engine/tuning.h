@@ -21,6 +21,8 @@ struct TuningSettings {
   char profile[128];
   int32_t directMode;  // 1: every report counts and the axes go out as it arrives
   int32_t autoProfile;  // profiles that name a game load when it comes to the front
+  int32_t outputDevice;     // OutputDevice: 0 vJoy, 1 the Xbox 360 pad
+  int32_t padAntiDeadzone;  // percent of the pad's stick a non-zero value starts past
   char game[128];       // the active profile's games: file names separated by ';'
 };
 

@@ -71,6 +71,8 @@ const StorageKey STORAGE_KEYS[] = {
     {"profile", KEY_TEXT, "%.*s", TUNING_FIELD(profile), IN_SETTINGS, READ_WHOLE, READ_WHOLE, 0},
     {"directMode", KEY_INT, "%d", TUNING_FIELD(directMode), IN_SETTINGS, READ_WHOLE, READ_FIRST_WORD, 0},
     {"autoProfile", KEY_INT, "%d", TUNING_FIELD(autoProfile), IN_SETTINGS, READ_WHOLE, READ_FIRST_WORD, 0},
+    {"outputDevice", KEY_INT, "%d", TUNING_FIELD(outputDevice), IN_SETTINGS, READ_WHOLE, READ_FIRST_WORD, 0},
+    {"padAntiDeadzone", KEY_INT, "%d", TUNING_FIELD(padAntiDeadzone), IN_SETTINGS, READ_WHOLE, READ_FIRST_WORD, 0},
     // Executable names may hold blanks: the profile reader takes this one whole.
     {"game", KEY_TEXT, "%.*s", TUNING_FIELD(game), IN_PROFILE, READ_WHOLE, READ_WHOLE, 1},
 };

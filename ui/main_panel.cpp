@@ -5,11 +5,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/output_link.h"
 #include "engine/status_notice.h"
 #include "engine/steering.h"
 #include "engine/tuning.h"
 #include "input/elevation.h"
 #include "input/hotkeys.h"
+#include "pad/pad_link.h"
 #include "storage/game_profiles.h"
 #include "storage/launch_at_startup.h"
 #include "storage/name_rules.h"
@@ -19,7 +21,6 @@
 #include "ui/nk.h"
 #include "ui/theme.h"
 #include "ui/tuning_slider.h"
-#include "vjoy/vjoy_link.h"
 
 int32_t selectedProfile = 0;
 char profileNameInput[PANEL_NAME_SIZE];
@@ -194,14 +195,14 @@ static void BuildControlsTab(nk_context* ctx, char* line) {
   float brakePercent = steeringState.brake / AXIS_MAX * 100.0f;
   nk_layout_row_dynamic(ctx, 18, 1);
   std::snprintf(line, PANEL_LINE_SIZE,
-                "Steering: %.0f%% | Throttle: %.0f%% | Brake: %.0f%% | vJoy: %s",
+                "Steering: %.0f%% | Throttle: %.0f%% | Brake: %.0f%% | %s: %s",
                 static_cast<double>(steeringPercent), static_cast<double>(throttlePercent),
-                static_cast<double>(brakePercent),
-                virtualJoystickLink.vjoyAcquired ? "Connected" : "Disconnected");
+                static_cast<double>(brakePercent), OutputName(outputLink.device),
+                outputLink.state == OUTPUT_LINK_BOUND ? "Connected" : "Disconnected");
   nk_label(ctx, line, NK_TEXT_LEFT);
   // No room for another row: the most urgent notice takes the place of the
   // usual text. The hotkey and automatic-profile notices are this line's own.
-  SetStatusNotice(NOTICE_OUTPUT, virtualJoystickLink.notice);
+  SetStatusNotice(NOTICE_OUTPUT, OutputNotice());
   const char* lockState = steeringState.mouseLocked ? "Active" : "Inactive";
   const char* lockNote = HotkeyStateNote(hotkeyLockState, LOCK_KEY_NOTES);
   const char* resetNote = HotkeyStateNote(hotkeyRecenterState, RESET_KEY_NOTES);
@@ -386,6 +387,43 @@ static void HotkeyGroup(nk_context* ctx, const char* id, const char* caption, ch
   nk_group_end(ctx);
 }
 
+// The output chosen and the pad's anti-deadzone.
+static void BuildOutputRows(nk_context* ctx) {
+  TuningSettings& t = tuningSettings;
+  char title[48];
+  std::snprintf(title, sizeof title, "Pad anti-deadzone: %d%%", static_cast<int>(t.padAntiDeadzone));
+  // Why the chosen output is not in use, or why the last switch failed, takes
+  // the titles' place until a switch succeeds.
+  if (outputLink.note[0]) {
+    nk_layout_row_dynamic(ctx, 20, 1);
+    nk_label_colored(ctx, outputLink.note, NK_TEXT_LEFT, Themed(UNSAVED_TEXT));
+  } else {
+    nk_layout_row_dynamic(ctx, 20, 2);
+    nk_label(ctx, "Output", NK_TEXT_LEFT);
+    nk_label(ctx, title, NK_TEXT_LEFT);
+  }
+  static const float OUTPUT_ROW[3] = {0.25f, 0.25f, 0.5f};
+  nk_layout_row(ctx, NK_DYNAMIC, 36, 3, OUTPUT_ROW);
+  static const OutputDevice DEVICES[2] = {OUTPUT_VJOY, OUTPUT_PAD};
+  static const char* const DEVICE_LABELS[2] = {"vJoy", "Xbox 360 pad"};
+  for (int i = 0; i < 2; ++i) {
+    struct nk_style_button saved = ctx->style.button;
+    if (t.outputDevice == DEVICES[i]) {
+      SetButtonLook(ctx, TAB_CURRENT_NORMAL, TAB_CURRENT_HOVER, TAB_CURRENT_TEXT);
+    }
+    // The window takes clicks only while the mouse lock is off, so the bind
+    // never stalls the lock's hook.
+    if (nk_button_label(ctx, DEVICE_LABELS[i]) && OutputSwitch(DEVICES[i])) SaveSettings();
+    ctx->style.button = saved;
+  }
+  int percent = t.padAntiDeadzone;
+  nk_slider_int(ctx, 0, &percent, PAD_ANTI_DEADZONE_MAX, 1);
+  if (percent != t.padAntiDeadzone) {
+    t.padAntiDeadzone = percent;
+    RequestSettingsSave();
+  }
+}
+
 static void BuildSettingsTab(nk_context* ctx) {
   TuningSettings& t = tuningSettings;
 
@@ -443,6 +481,8 @@ static void BuildSettingsTab(nk_context* ctx) {
                      "Uses every mouse report and moves the wheel at once.\n"
                      "Lowest latency; steering speed then follows your mouse's report rate.");
   }
+
+  BuildOutputRows(ctx);
 
   Spacer(ctx, 16);
   nk_layout_row_dynamic(ctx, 20, 1);

@@ -16,7 +16,6 @@ const int32_t VJOY_AXIS_CENTRE = 16384;
 const uint8_t VJOY_BUTTON_LEFT = 7;
 const uint8_t VJOY_BUTTON_RIGHT = 8;
 const int32_t VJOY_BUTTONS_NEEDED = 8;
-const uint64_t VJOY_RETRY_NOT_STARTED = ~uint64_t{0};
 
 int VJoyEntriesComplete(const VirtualJoystickLink& link) {
   return link.vJoyEnabled && link.AcquireVJD && link.RelinquishVJD && link.GetVJDStatus &&
@@ -83,21 +82,9 @@ int AcquireDevice() {
   VirtualJoystickLink& link = virtualJoystickLink;
   if (!link.AcquireVJD(VJOY_DEVICE)) return 0;
   link.ResetVJD(VJOY_DEVICE);
-  link.state = VJOY_LINK_BOUND;
   link.vjoyAcquired = 1;
   NoteDeviceShortcomings();
   return 1;
-}
-
-// An update the driver refused: the library keeps its stale handle (and says
-// yes to the next acquire) until the device is let go, so let go at once.
-void MarkDeviceLost() {
-  VirtualJoystickLink& link = virtualJoystickLink;
-  link.RelinquishVJD(VJOY_DEVICE);
-  link.state = VJOY_LINK_LOST;
-  link.vjoyAcquired = 0;
-  link.lastRetryMicros = VJOY_RETRY_NOT_STARTED;
-  SetNotice("vJoy: Disconnected, retrying");
 }
 
 // Why the bind stops, or VJOY_BOUND: the checks in the order they are made.
@@ -145,38 +132,44 @@ VJoyBindOutcome VJoyBindDevice() {
   return link.outcome;
 }
 
-void FormatVJoyFailure(char* text, size_t size) {
+void VJoyFailureReason(char* reason, size_t size) {
   const VirtualJoystickLink& link = virtualJoystickLink;
-  char reason[256];
   switch (link.outcome) {
     case VJOY_NO_LIBRARY:
-      std::snprintf(reason, sizeof reason, "vJoy is not installed: vJoyInterface.dll was not found.");
+      std::snprintf(reason, size, "vJoy is not installed: vJoyInterface.dll was not found.");
       break;
     case VJOY_INCOMPLETE_LIBRARY:
-      std::snprintf(reason, sizeof reason, "vJoyInterface.dll lacks functions Tarvix needs. Reinstall vJoy.");
+      std::snprintf(reason, size, "vJoyInterface.dll lacks functions Tarvix needs. Reinstall vJoy.");
       break;
     case VJOY_NOT_ENABLED:
-      std::snprintf(reason, sizeof reason, "vJoy is installed but not enabled.");
+      std::snprintf(reason, size, "vJoy is installed but not enabled.");
       break;
     case VJOY_NO_DEVICE:
-      std::snprintf(reason, sizeof reason, "vJoy device 1 does not exist. Add it in Configure vJoy.");
+      std::snprintf(reason, size, "vJoy device 1 does not exist. Add it in Configure vJoy.");
       break;
     case VJOY_DEVICE_BUSY:
-      std::snprintf(reason, sizeof reason, "vJoy device 1 is in use by %s.",
+      // The name's own bound, so the compiler sees the text fit.
+      std::snprintf(reason, size, "vJoy device 1 is in use by %.*s.",
+                    static_cast<int>(VJOY_OWNER_NAME_SIZE - 1),
                     link.ownerName[0] ? link.ownerName : "another program");
       break;
     default:
       if (link.versionsDiffer) {
-        std::snprintf(reason, sizeof reason,
+        std::snprintf(reason, size,
                       "vJoy device 1 could not be acquired.\nvJoy's driver and library versions "
                       "differ (driver %X, library %X): reinstall vJoy.",
                       static_cast<unsigned>(link.driverVersion),
                       static_cast<unsigned>(link.libraryVersion));
       } else {
-        std::snprintf(reason, sizeof reason, "vJoy device 1 could not be acquired.");
+        std::snprintf(reason, size, "vJoy device 1 could not be acquired.");
       }
       break;
   }
+}
+
+void FormatVJoyFailure(char* text, size_t size) {
+  char reason[256];
+  VJoyFailureReason(reason, sizeof reason);
   std::snprintf(text, size,
                 "vJoy initialization failed!\n\n%s\n\n"
                 "Make sure vJoy is installed and configured:\n"
@@ -188,10 +181,9 @@ void FormatVJoyFailure(char* text, size_t size) {
                 reason);
 }
 
-void VJoyPublish(int32_t x, int32_t y, int32_t z, int32_t left, int32_t right) {
+int VJoyPublish(int32_t x, int32_t y, int32_t z, int32_t left, int32_t right) {
   VirtualJoystickLink& link = virtualJoystickLink;
-  if (link.state != VJOY_LINK_BOUND) return;
-  int ok;
+  if (!link.vjoyAcquired) return 0;
   if (link.UpdateVJD) {
     // One driver round trip, and the game never sees a half-updated state.
     VJoyPositionRecord& p = link.position;
@@ -199,24 +191,24 @@ void VJoyPublish(int32_t x, int32_t y, int32_t z, int32_t left, int32_t right) {
     p.y = y;
     p.z = z;
     p.buttons = (left ? 1 << (VJOY_BUTTON_LEFT - 1) : 0) | (right ? 1 << (VJOY_BUTTON_RIGHT - 1) : 0);
-    ok = link.UpdateVJD(VJOY_DEVICE, &p) != 0;
-  } else {
-    ok = link.SetAxis(x, VJOY_DEVICE, VJOY_AXIS_X) && link.SetAxis(y, VJOY_DEVICE, VJOY_AXIS_Y) &&
+    return link.UpdateVJD(VJOY_DEVICE, &p) != 0;
+  }
+  return link.SetAxis(x, VJOY_DEVICE, VJOY_AXIS_X) && link.SetAxis(y, VJOY_DEVICE, VJOY_AXIS_Y) &&
          link.SetAxis(z, VJOY_DEVICE, VJOY_AXIS_Z) &&
          link.SetBtn(left, VJOY_DEVICE, VJOY_BUTTON_LEFT) &&
          link.SetBtn(right, VJOY_DEVICE, VJOY_BUTTON_RIGHT);
-  }
-  if (!ok) MarkDeviceLost();
 }
 
-int VJoyRetryIfLost(uint64_t nowMicros) {
+void VJoyDrop() {
   VirtualJoystickLink& link = virtualJoystickLink;
-  if (link.state != VJOY_LINK_LOST) return link.state == VJOY_LINK_BOUND;
-  // The first try comes a full interval after the loss: a driver restarting
-  // needs the time.
-  if (link.lastRetryMicros == VJOY_RETRY_NOT_STARTED) link.lastRetryMicros = nowMicros;
-  if (nowMicros - link.lastRetryMicros < VJOY_RETRY_INTERVAL_US) return 0;
-  link.lastRetryMicros = nowMicros;
+  if (link.vjoyAcquired) link.RelinquishVJD(VJOY_DEVICE);
+  link.vjoyAcquired = 0;
+}
+
+int VJoyRebind() {
+  VirtualJoystickLink& link = virtualJoystickLink;
+  if (link.vjoyAcquired) return 1;
+  if (!link.library || !VJoyEntriesComplete(link)) return 0;
   const int32_t status = link.GetVJDStatus(VJOY_DEVICE);
   if (status != VJOY_STATUS_OWN && status != VJOY_STATUS_FREE) return 0;
   return AcquireDevice();
@@ -224,11 +216,9 @@ int VJoyRetryIfLost(uint64_t nowMicros) {
 
 void VJoyRelease() {
   VirtualJoystickLink& link = virtualJoystickLink;
-  // A lost device was let go already; it is no longer tried again either.
-  if (link.state == VJOY_LINK_BOUND) {
+  if (link.vjoyAcquired) {
     link.ResetVJD(VJOY_DEVICE);
     link.RelinquishVJD(VJOY_DEVICE);
   }
-  link.state = VJOY_LINK_RELEASED;
   link.vjoyAcquired = 0;
 }

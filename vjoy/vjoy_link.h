@@ -1,6 +1,8 @@
 // The link to the vJoy driver's interface library, loaded at run time: device 1
-// is acquired at start-up, axes and buttons are sent, a device lost on the way
-// is taken again, and the device is released at exit.
+// is acquired at bind, axes and buttons are sent, a device lost on the way is
+// let go and taken again, and the device is released at exit. Whether it is
+// bound, lost or released, and when to try again, is the output layer's
+// (engine/output_link.h).
 #pragma once
 
 #include <cstddef>
@@ -65,13 +67,6 @@ static_assert(offsetof(VJoyPositionRecord, tailVz) == 108 &&
                   offsetof(VJoyPositionRecord, tailVbrz) == 120, "the third record's tail");
 static_assert(sizeof(VJoyPositionRecord) == 124, "the larger of the two records");
 
-// Where the link stands.
-enum VJoyLinkState {
-  VJOY_LINK_RELEASED,  // never bound, or given back at exit
-  VJOY_LINK_BOUND,     // device 1 is ours
-  VJOY_LINK_LOST,      // an update failed: let go, taken again about once a second
-};
-
 // Why the start-up bind ended where it did, in the order the bind finds them.
 enum VJoyBindOutcome {
   VJOY_BOUND,
@@ -85,7 +80,6 @@ enum VJoyBindOutcome {
 
 constexpr size_t VJOY_OWNER_NAME_SIZE = 64;
 constexpr size_t VJOY_NOTICE_SIZE = 64;
-constexpr uint64_t VJOY_RETRY_INTERVAL_US = 1000000;
 
 struct VirtualJoystickLink {
   void* library;  // HMODULE; never unloaded
@@ -103,14 +97,12 @@ struct VirtualJoystickLink {
   GetVJDAxisExistProc GetVJDAxisExist;
   GetVJDButtonNumberProc GetVJDButtonNumber;
 
-  VJoyLinkState state;
-  int32_t vjoyAcquired;  // 1 while device 1 is owned (state bound)
+  int32_t vjoyAcquired;  // 1 while device 1 is owned
   VJoyBindOutcome outcome;  // of the start-up bind
   int versionsDiffer;  // DriverMatch said no; the versions below are its answers
   uint16_t libraryVersion, driverVersion;
   char ownerName[VJOY_OWNER_NAME_SIZE];  // the busy device's owner, "" when not known
-  char notice[VJOY_NOTICE_SIZE];  // for the status line: lost, incomplete or mismatched
-  uint64_t lastRetryMicros;
+  char notice[VJOY_NOTICE_SIZE];  // for the status line: incomplete or mismatched
   VJoyPositionRecord position;  // neutral after the bind, but for our values
 };
 
@@ -131,14 +123,19 @@ void VJoyPause(uint32_t milliseconds);
 // The bind once the library is loaded (or not) and its entry points looked up:
 // checks the driver and the device, acquires it, notes what it lacks.
 VJoyBindOutcome VJoyBindDevice();
+// The one reason the bind failed, as the start-up box and the Settings tab say it.
+void VJoyFailureReason(char* text, size_t size);
 // The start-up failure box's text for the outcome of the bind.
 void FormatVJoyFailure(char* text, size_t size);
 // Axes X, Y, Z and buttons 7 (left) and 8 (right): one UpdateVJD where the
-// library has it, else SetAxis three times and SetBtn twice. Only while the
-// device is bound; a call the driver refuses counts the device as lost.
-void VJoyPublish(int32_t x, int32_t y, int32_t z, int32_t left, int32_t right);
-// A lost device is taken again once VJOY_RETRY_INTERVAL_US has passed since
-// the last try; the caller then publishes in full. 1 when it is bound now.
-int VJoyRetryIfLost(uint64_t nowMicros);
+// library has it, else SetAxis three times and SetBtn twice. 0 when the device
+// is not held or the driver refused a call.
+int VJoyPublish(int32_t x, int32_t y, int32_t z, int32_t left, int32_t right);
+// After a refused update: the library keeps its stale handle (and says yes to
+// the next acquire) until the device is let go, so let go at once.
+void VJoyDrop();
+// Takes a dropped device again when its status allows; no pause, so the loop
+// can call it. 1 when it is held now.
+int VJoyRebind();
 // Resets and gives up the device if held; a second call does nothing.
 void VJoyRelease();

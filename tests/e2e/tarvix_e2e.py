@@ -70,31 +70,31 @@ def post(window_class, message, wparam, lparam=0):
     assert helper("post", window_class, message, wparam, lparam) == 0, "no %s" % window_class
 
 
-def start(name="run", vjoy=True, planted=False, args=()):
-    """tarvix.exe copied into a folder of its own, with the stand-in beside it; planted: started
-    from a folder "cwd" in it that holds one instead."""
+def start(name="run", vjoy=True, planted=False, args=(), exe="tarvix.exe"):
+    """exe (tarvix.exe, or the build with the fake pad bus) copied into a folder of its own, with the
+    stand-in beside it; planted: started from a folder "cwd" in it that holds one instead."""
     run = types.SimpleNamespace(folder=os.path.join(os.environ["TARVIX_WINE_DIR"], "e2e", name))
     shutil.rmtree(run.folder, ignore_errors=True)
     os.makedirs(run.folder)
-    shutil.copy2(os.path.join(BIN, "tarvix.exe"), run.folder)
+    shutil.copy2(os.path.join(BIN, exe), run.folder)
     if vjoy:
         shutil.copy2(os.path.join(BIN, "standin", "vJoyInterface.dll"), run.folder)
     cwd = os.path.join(run.folder, "cwd") if planted else run.folder
     os.makedirs(cwd, exist_ok=True)
     if planted:
         shutil.copy2(os.path.join(BIN, "standin", "vJoyInterface.dll"), cwd)
-    run.log, run.state = os.path.join(run.folder, "log"), os.path.join(run.folder, "state")
-    env = dict(os.environ, TARVIX_STANDIN_LOG=run.log, TARVIX_STANDIN_STATE=run.state)
-    for name in ("WINEPATH", "TARVIX_STANDIN_MODE"):  # only the copy beside it, free device 1
+    run.log, run.state, run.bus = (os.path.join(run.folder, f) for f in ("log", "state", "bus"))
+    env = dict(os.environ, TARVIX_STANDIN_LOG=run.log, TARVIX_STANDIN_STATE=run.state, TARVIX_FAKEBUS_LOG=run.bus)
+    for name in ("WINEPATH", "TARVIX_STANDIN_MODE", "TARVIX_FAKEBUS_MODE"):  # only the copy beside it, free device 1
         env.pop(name, None)
-    run.proc = spawn(["wine", os.path.join(run.folder, "tarvix.exe"), *args], cwd=cwd, env=env)
+    run.proc = spawn(["wine", os.path.join(run.folder, exe), *args], cwd=cwd, env=env)
     return run
 
 
-def calls(run):
-    """[(seconds, function, (args...))] of the stand-in's log."""
+def calls(run, log="log"):
+    """[(seconds, function, (args...))] of the stand-in's log, or of the fake bus's (log="bus")."""
     return [(int(c) / int(f), name, tuple(int(a) for a in args.split(",") if a)) for c, f, name, args
-            in re.findall(r"(\d+) (\d+) (\w+)\(([-\d,]*)\)", (read(run.log) or b"").decode())]
+            in re.findall(r"(\d+) (\d+) (\w+)\(([-\d,]*)\)", (read(getattr(run, log)) or b"").decode())]
 
 
 def wheel(run, since=0):

@@ -74,6 +74,26 @@ def missing_vjoy_ends_the_start():
     assert data_files() == [], "files written without vJoy: %s" % data_files()
 
 
+def pad_output_steers_the_fake_bus():
+    """The build with the fake bus, the pad chosen: only the pad is bound, in the order the bus expects (serial 1
+    is refused once); the mouse steers its stick X; Exit unplugs it."""
+    exact = dict(sensitivity="%d.0" % SENSITIVITY, responseCurve="1.00", smoothing="0", autoCenterForce="0.0")
+    settings = fill("settings.txt", startMin="0", accelBrakeMode="0", outputDevice="1", **exact)
+    seed({"settings.txt": settings})
+    run = start(exe="tarvix_with_fake_bus.exe")
+    wait(lambda: len(calls(run, "bus")) > 5, "reports to the pad")
+    assert [(f, a) for _, f, a in calls(run, "bus")[:4]] == [("CheckVersion", (8, 1)), ("PlugIn", (16, 1, 0, 0, 0)),
+                                                             ("PlugIn", (16, 2, 0, 0, 0)), ("WaitReady", (8, 2))]
+    post("TXMainWnd", WM_COMMAND, TRAY_SHOW)
+    helper("move", 5, 0)
+    wait(lambda: calls(run, "bus")[-1][2][5] == 5 * SENSITIVITY * 2, lambda: "stick X: %s" % (calls(run, "bus")[-1],))
+    post("TXMainWnd", WM_COMMAND, TRAY_EXIT)
+    ended(run, 0, "the tray's Exit")
+    assert calls(run, "bus")[-1][1:] == ("Unplug", (8, 2)) and b"fault" not in read(run.bus), read(run.bus)[-300:]
+    assert not [f for _, f, _ in calls(run) if f == "AcquireVJD"], "vJoy bound beside the pad"
+    assert read(SETTINGS) == settings, "settings.txt after Exit: %r" % read(SETTINGS)
+
+
 def window_pixel():
     """One pixel just inside the window's bottom-right corner: the clear colour."""
     g = dict(f.split("=") for f in xdo("getwindowgeometry", "--shell", windows(TITLE)[0]).split())
@@ -177,10 +197,10 @@ def documents_outside_the_code_page():
     try:
         for sensitivity in ("45.0", "33.0"):  # the second start reads the file there, and Default follows it
             run = start("cjk")
-            wait(lambda: read(os.path.join(data, "Profiles", "Default.txt")) == fill("Default.txt", sensitivity=sensitivity),
-                 "Default.txt with sensitivity %s" % sensitivity)
-            wait(lambda: read(os.path.join(data, "settings.txt")) == fill("settings.txt", sensitivity=sensitivity),
-                 "settings.txt with sensitivity %s" % sensitivity)
+            # Default.txt is written first, then settings.txt, then the window is made.
+            wait(lambda: read(os.path.join(data, "Profiles", "Default.txt")) == fill("Default.txt", sensitivity=sensitivity)
+                 and read(os.path.join(data, "settings.txt")) == fill("settings.txt", sensitivity=sensitivity)
+                 and windows(TITLE, False), "Default.txt and settings.txt with sensitivity %s" % sensitivity)
             post("TXMainWnd", WM_COMMAND, TRAY_EXIT), ended(run, 0, "the tray's Exit")
             os.remove(os.path.join(data, "Profiles", "Default.txt"))
             open(os.path.join(data, "settings.txt"), "wb").write(fill("settings.txt", sensitivity="33.0"))
@@ -189,5 +209,5 @@ def documents_outside_the_code_page():
 
 
 if __name__ == "__main__":
-    main(first_start_and_single_instance, missing_vjoy_ends_the_start, steering_hotkeys_and_theme,
+    main(first_start_and_single_instance, missing_vjoy_ends_the_start, steering_hotkeys_and_theme, pad_output_steers_the_fake_bus,
          profiles_follow_their_game, documents_outside_the_code_page)

@@ -5,13 +5,16 @@
 #include <limits>
 #include <vector>
 
+#include "engine/output_link.h"
 #include "engine/output_tick.h"
 #include "engine/pedals.h"
 #include "engine/steering.h"
 #include "engine/tuning.h"
 #include "input/mouse_motion.h"
+#include "pad/pad_link.h"
 #include "tests/support/system_fake.h"
 #include "tests/support/vjoy_fake_host.h"
+#include "tools/fakebus/fake_bus.h"
 #include "vjoy/vjoy_link.h"
 
 namespace {
@@ -147,7 +150,7 @@ TEST(OutputTick, CentresThenSendsAxesAndButtons) {
     EXPECT_EQ(vjoyFakeCalls, r.sent);
     EXPECT_EQ(steeringState.leftButtonHeld, r.left);
   }
-  VJoyRelease();  // no device: centring still runs
+  OutputRelease();  // no device: centring still runs
   steeringState.steering = 16380;
   OutputTick();
   EXPECT_EQ(steeringState.steering, 16384);
@@ -209,11 +212,72 @@ TEST(VJoyBind, ALostDeviceIsLetGoAndTakenAgainOnTheTick) {
     OutputTick();
     EXPECT_EQ(vjoyFakeCalls, s.calls);
     EXPECT_EQ(virtualJoystickLink.vjoyAcquired, s.acquired);
-    EXPECT_STREQ(virtualJoystickLink.notice, s.notice);
+    EXPECT_STREQ(OutputNotice(), s.notice);
   }
-  vjoyFake.updatesLeft = 0, OutputTick(), VJoyRelease(), vjoyFakeCalls.clear();  // lost, then released
+  vjoyFake.updatesLeft = 0, OutputTick(), OutputRelease(), vjoyFakeCalls.clear();  // lost, then released
   fakeSystem.clockMicros += 5000000, vjoyFake.updatesLeft = -1, OutputTick();
   EXPECT_EQ(vjoyFakeCalls + std::to_string(virtualJoystickLink.vjoyAcquired), "0");
+}
+
+// The wheel on the left stick's X, past the anti-deadzone (0..40%) when not centred; the pedals on the triggers.
+TEST(PadReport, WheelOnTheStickPedalsOnTheTriggers) {
+  struct Row { int32_t wheel, throttle, brake, percent, x, left, right; };
+  const Row rows[] = {
+      {0, 0, 0, 0, -32768, 0, 0}, {16384, 32767, 128, 0, 0, 0, 255}, {32767, 129, 16384, 0, 32766, 127, 1},
+      {16385, 0, 0, 24, 7865, 0, 0}, {16383, 0, 0, 24, -7865, 0, 0}, {24576, 0, 0, 24, 20315, 0, 0},
+      {16384, 0, 0, 40, 0, 0, 0}, {0, 0, 0, 40, -32767, 0, 0}, {32767, 0, 0, 90, 32766, 0, 0}, {20000, 0, 0, -5, 7232, 0, 0},
+  };
+  for (const Row& r : rows) {
+    const PadReport p = PadReportFor(r.wheel, r.throttle, r.brake, r.percent);
+    EXPECT_EQ(std::vector<int>({p.thumbLX, p.leftTrigger, p.rightTrigger, p.buttons, p.thumbLY, p.thumbRX, p.thumbRY}),
+              std::vector<int>({r.x, r.left, r.right, 0, 0, 0, 0})) << r.wheel << " " << r.percent;
+  }
+}
+
+// The output layer over the fake bus and the fake vJoy: the start-up binds only the chosen output and falls back to
+// vJoy; a switch binds the new one before the old one goes; a lost pad comes back; the bus sees the order it expects.
+TEST(OutputLink, StartSwitchLoseAndReleaseInTheBussOrder) {
+  enum Act { START, TICK, TO_VJOY, TO_PAD, RELEASE };
+  struct Step { Act act; int chosen; FakeBusAnswers bus; int vjoy; const char* calls; const char* notice; int pad; };
+  auto B = [](auto change) { FakeBusAnswers a; change(a); return a; };
+  const char* plug = "Open CheckVersion(8,1)=1 PlugIn(16,1,0,0,0)=0 PlugIn(16,2,0,0,0)=1 ";
+  const Step steps[] = {
+      {START, 1, {}, 1, "+WaitReady(8,2)=1 ", "", 1}, {TICK, 1, {}, 1, "Report(20,2,0,0,0,15045,0,0,0)=1 ", "", 1},
+      {TICK, 1, B([](auto& a) { a.reportsLeft = 0; }), 1, "Report(20,2,0,0,0,15045,0,0,0)=0 Unplug(8,2)=0 Close ", "Xbox pad: Disconnected, retrying", 1},
+      {TICK, 1, {}, 1, "", "Xbox pad: Disconnected, retrying", 1},  // a second from here
+      {TICK, 1, {}, 1, "Open CheckVersion(8,1)=1 PlugIn(16,1,0,0,0)=1 WaitReady(8,1)=1 Report(20,1,0,0,0,15045,0,0,0)=1 ", "", 1},
+      {TO_PAD, 1, B([](auto& a) { a.present = 0; }), 1, "", "", 1},  // in use already
+      {TO_VJOY, 1, {}, 0, "", "vJoy is installed but not enabled.", 1}, {TO_VJOY, 0, {}, 1, "Unplug(8,1)=1 Close ", "", 0},
+      {TO_PAD, 0, B([](auto& a) { a.present = 0; }), 1, "", "Xbox pad: ViGEmBus not found", 0},
+      {TO_PAD, 1, {}, 1, "Open CheckVersion(8,1)=1 PlugIn(16,1,0,0,0)=1 WaitReady(8,1)=1 ", "", 1},
+      {RELEASE, 1, {}, 1, "Unplug(8,1)=1 Close ", "", 1},
+      {START, 1, B([](auto& a) { a.knowsWaitReady = 0; }), 1, "+WaitReady(8,2)=unknown ", "", 1},
+      {START, 1, B([](auto& a) { a.present = 0; }), 1, "", "Xbox pad: ViGEmBus not found, using vJoy", 0},
+      {START, 1, B([](auto& a) { a.version = 2; }), 1, "Open CheckVersion(8,1)=0 Close ", "Xbox pad: ViGEmBus refused, using vJoy", 0},
+      {START, 7, {}, 1, "", "", 0}, {START, 1, B([](auto& a) { a.opens = 0; }), 0, "", "Xbox pad: ViGEmBus refused, using vJoy", 0},
+  };
+  ResetToDefaults(), FakeSystemReset(), FakeBusReset();
+  tuningSettings.autoCenterForce = 0, tuningSettings.padAntiDeadzone = 99, steeringState.steering = 18000;
+  for (const Step& s : steps) {
+    SCOPED_TRACE(&s - steps);
+    if (s.act == START) OutputRelease(), FakeBusReset(), tuningSettings.outputDevice = s.chosen;
+    fakeBus.answers = s.bus, fakeBus.calls.clear(), vjoyFake = VJoyFakeAnswers{}, vjoyFake.enabled = s.vjoy;
+    if (s.act == START) VJoyFakeInstall();
+    fakeSystem.clockMicros += 1000000;
+    const int done = s.act == START ? OutputStart() : s.act == TICK ? (OutputTick(), 1) : s.act == RELEASE ? (OutputRelease(), 1)
+                                                                   : OutputSwitch(s.act == TO_PAD ? OUTPUT_PAD : OUTPUT_VJOY);
+    EXPECT_EQ(fakeBus.calls, s.calls[0] == '+' ? plug + std::string(s.calls + 1) : s.calls);
+    EXPECT_STREQ(s.act == RELEASE ? "" : OutputNotice(), s.notice);
+    EXPECT_EQ(outputLink.device, s.pad ? OUTPUT_PAD : OUTPUT_VJOY);
+    EXPECT_EQ(tuningSettings.outputDevice, s.chosen == 1);
+    EXPECT_EQ(virtualJoystickLink.vjoyAcquired, !s.pad && s.vjoy && s.act != RELEASE);  // only the output in use
+    EXPECT_EQ(done, s.act == START ? s.vjoy || s.pad : s.act == TICK || s.act == RELEASE || !s.notice[0]);
+    EXPECT_EQ(fakeBus.faults, 0);
+  }
+  EXPECT_EQ(tuningSettings.padAntiDeadzone, 40);
+  char box[1024];
+  FormatOutputFailure(box, sizeof box);
+  EXPECT_NE(std::string(box).find("- Buttons 7-8\n\nThe Xbox 360 pad was chosen: ViGEmBus refused."), std::string::npos) << box;
 }
 
 // Reports in order; absolute ones hold positions 0..65535 over the primary screen or the two-screen desktop.

@@ -72,6 +72,7 @@ TEST(Readers, LineRulesAndRoundTrips) {
       {P, "smoothing=" + std::string(62, '0') + "7", "smoothing=7"},  // values up to 63
       {P, "smoothing=" + std::string(63, '0') + "7", "smoothing=2"},
       {S, "autoProfile=0\r\n", "autoProfile=0"}, {P, "autoProfile=0\r\n", "autoProfile=1"}, {S, "game=a.exe", "profile=Default"},
+      {S, "padAntiDeadzone=25\r\noutputDevice=1\r\n", "outputDevice=1\r\npadAntiDeadzone=25"}, {P, "outputDevice=1\r\n", "outputDevice=0"},
       {P, "game= My Game.exe;b.exe \r\n", "game= My Game.exe;b.exe "}, {P, "game=" + std::string(127, 'g'), "game=" + std::string(127, 'g')},
       {P, "game=a.exe\r\ngame=" + std::string(128, 'g'), "game=a.exe"}, {P, "game=\r\n", "curveOnSteering=0"},
   };

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "engine/output_link.h"
 #include "vjoy/vjoy_link.h"
 
 VJoyFakeAnswers vjoyFake;
@@ -43,4 +44,4 @@ void VJoyFakeInstall() {
   if (vjoyFake.buttons >= 0) l.GetVJDButtonNumber = Buttons;
   vjoyFakeCalls.clear();
 }
-void VJoyFakeReset() { vjoyFake = VJoyFakeAnswers{}, VJoyFakeInstall(), VJoyBind(), vjoyFakeCalls.clear(); }
+void VJoyFakeReset() { vjoyFake = VJoyFakeAnswers{}, VJoyFakeInstall(), OutputStart(), vjoyFakeCalls.clear(); }

@@ -17,4 +17,4 @@ struct VJoyFakeAnswers {
 extern VJoyFakeAnswers vjoyFake;
 extern std::string vjoyFakeCalls;
 void VJoyFakeInstall();  // the fake library with these answers, nothing bound yet, no calls recorded
-void VJoyFakeReset();    // default answers, installed and bound
+void VJoyFakeReset();    // default answers, installed and bound as the output of the settings

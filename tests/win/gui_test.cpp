@@ -17,6 +17,7 @@
 
 #include "app/nk_gdi.h"
 #include "app/shell.h"
+#include "engine/output_link.h"
 #include "engine/tuning.h"
 #include "engine/status_notice.h"
 #include "input/elevation.h"
@@ -29,6 +30,7 @@
 #include "ui/main_panel.h"
 #include "ui/nk.h"
 #include "ui/theme.h"
+#include "tools/fakebus/fake_bus.h"
 #include "vjoy/vjoy_link.h"
 
 namespace {
@@ -309,6 +311,31 @@ TEST_F(Gui, ARefusedHotkeyIsShown) {
     Tab(0), At(std::string("Mouse Lock: Inactive") + (taken ? " (hotkey taken)" : "") + " | Right-Click Mode: Enabled");
     UnregisterHotKey(nullptr, 7);
   }
+}
+
+// The Output row switches through the output layer: the pad over the fake bus, or the reason it stays as it is; the
+// choice is saved, the status line names the output, and the anti-deadzone slider moves in whole percent.
+TEST_F(Gui, OutputRowSwitchesSavesAndSaysWhy) {
+  struct Case { const char* click; int bus; const char* note; const char* status; int saved; };
+  const Case cases[] = {
+      {"Xbox 360 pad", 0, "Xbox pad: ViGEmBus not found", "vJoy: Disconnected", 0},
+      {"Xbox 360 pad", 1, "Output", "Xbox pad: Connected", 1},
+      {"vJoy", 1, "vJoy is not installed: vJoyInterface.dll was not found.", "Xbox pad: Connected", 1},
+  };
+  for (const Case& c : cases) {
+    FakeBusAnswers bus; bus.present = c.bus; fakeBus.answers = bus;
+    Tab(2), Click(c.click), At(c.note);
+    EXPECT_EQ(Holds(settingsFilePath, "outputDevice=1\r\n"), c.saved == 1) << c.note;  // a failed switch saves nothing
+    Tab(0), At(std::string("Steering: 0% | Throttle: 0% | Brake: 0% | ") + c.status);
+  }
+  Tab(2);
+  Click("Xbox 360 pad");  // the one in use: the reason above gives the titles their place back
+  const float below = float(At("Pad anti-deadzone: 0%").y);  // its slider's track, 6 high, under the title
+  const auto track = std::find_if(drawn.begin(), drawn.end(), [&](const Drawn& d) { return d.h == 6 && d.y > below; });
+  ASSERT_NE(track, drawn.end());
+  Click({LONG(track->x + 1), LONG(track->y + 3)}, 600), At("Pad anti-deadzone: 40%");
+  OutputRelease();
+  EXPECT_EQ(fakeBus.faults, 0);
 }
 
 // The launch option writes and removes the Run entry itself, not only its setting.

@@ -10,6 +10,7 @@
 #include <process.h>
 #include <set>
 
+#include "engine/output_link.h"
 #include "engine/output_tick.h"
 #include "engine/status_notice.h"
 #include "engine/steering.h"
@@ -90,13 +91,13 @@ TEST(VJoyLink, BindsOnlyAWholeLibraryAndADeviceFreeOrItsOwnAndSendsOnlyWhileBoun
     const std::string folder = Beside(c.folder);
     const DLL_DIRECTORY_COOKIE added = c.folder.empty() ? nullptr : AddDllDirectory(std::wstring(folder.begin(), folder.end()).c_str());
     SetEnvironmentVariableA("TARVIX_STANDIN_MODE", c.mode);
-    const int bound = c.bind.size() == 5; EXPECT_EQ(VJoyBind(), bound);
+    const int bound = c.bind.size() == 5; EXPECT_EQ(OutputStart(), bound);
     EXPECT_EQ(virtualJoystickLink.library != nullptr, !c.folder.empty());
     std::vector<double> at; EXPECT_EQ(StandinTakeLog(&at), c.bind);
     EXPECT_GE(c.bind.size() > 3 ? at.at(3) - at.at(2) : 1.0, 0.095) << "from relinquish to acquire";
     fakeSystem.leftDown = 1, fakeSystem.rightDown = 0, OutputTick();
     fakeSystem.leftDown = 0, fakeSystem.rightDown = 1, PublishIfChanged();  // the buttons alone changed
-    VJoyRelease(); VJoyRelease(); OutputTick();
+    OutputRelease(); OutputRelease(); OutputTick();
     // One call with the whole record: every other axis centred, hats neutral; else five calls.
     std::vector<std::string> sent;
     for (auto [left, right] : {std::pair{1, 0}, {0, 1}}) {
@@ -184,7 +185,7 @@ TEST(VJoyLink, TakesALostDeviceAgainOnTheTick) {
   SetEnvironmentVariableA("TARVIX_STANDIN_MODE", "free"), SetEnvironmentVariableA("TARVIX_STANDIN_LOSE_AFTER", "1");
   ResetToDefaults(); tuningSettings.autoCenterForce = 0; steeringState.steering = 20000;
   fakeSystem = FakeSystem{1, 0, 0, 1, 1000000};
-  virtualJoystickLink = VirtualJoystickLink{}; ASSERT_EQ(VJoyBind(), 1); StandinTakeLog();
+  virtualJoystickLink = VirtualJoystickLink{}; ASSERT_EQ(OutputStart(), 1); StandinTakeLog();
   std::vector<std::string> seen; std::string last;
   for (uint64_t ms : {0, 16, 32, 1032, 1048}) {
     fakeSystem.clockMicros = 1000000 + ms * 1000, steeringState.steering += 100, OutputTick();
@@ -195,7 +196,7 @@ TEST(VJoyLink, TakesALostDeviceAgainOnTheTick) {
                                              "AcquireVJD(1=1", "ResetVJD(1=1", "UpdateVJD(1=1", "UpdateVJD(1=1"};
   EXPECT_EQ(seen, expected);
   EXPECT_EQ(virtualJoystickLink.vjoyAcquired, 1);
-  VJoyRelease(); StandinTakeLog(); FakeSystemReset();
+  OutputRelease(); StandinTakeLog(); FakeSystemReset();
   SetEnvironmentVariableA("TARVIX_STANDIN_LOSE_AFTER", nullptr), RemoveDllDirectory(added);
 }
 
@@ -250,7 +251,7 @@ TEST_F(Desktop, DirectModeTakesEveryReportAndPublishesAtOnce) {
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
   const DLL_DIRECTORY_COOKIE standin = AddDllDirectory(std::wstring(folder.begin(), folder.end()).c_str());
   for (HMODULE m; (m = GetModuleHandleA("vJoyInterface.dll")) && FreeLibrary(m);) {}
-  virtualJoystickLink = VirtualJoystickLink{}; ASSERT_EQ(VJoyBind(), 1); StandinTakeLog();
+  virtualJoystickLink = VirtualJoystickLink{}; ASSERT_EQ(OutputStart(), 1); StandinTakeLog();
   tuningSettings.directMode = 1; tuningSettings.smoothing = 0; steeringState.lastRawInputMicros = fakeSystem.clockMicros = 1000;
   ASSERT_EQ(Inject("move 2 0 move 3 0 move -1 -4"), 0);
   EXPECT_TRUE(PumpUntil([] { return steeringState.steering == STEERING_CENTER + 4 * 45.0f; }));
