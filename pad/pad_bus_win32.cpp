@@ -22,7 +22,7 @@ static_assert(PAD_REQUEST_PLUGIN_TARGET ==
               PAD_REQUEST_WAIT_DEVICE_READY ==
                   CTL_CODE(FILE_DEVICE_BUS_EXTENDER, 0x804, METHOD_BUFFERED, FILE_WRITE_DATA) &&
               PAD_REQUEST_SUBMIT_REPORT ==
-                  CTL_CODE(FILE_DEVICE_BUS_EXTENDER, 0xA01, METHOD_BUFFERED, FILE_WRITE_DATA),
+                  CTL_CODE(FILE_DEVICE_BUS_EXTENDER, 0x801 + 0x201, METHOD_BUFFERED, FILE_WRITE_DATA),
               "the bus's request codes");
 
 int PadBusFindPath(char* path, size_t size) {

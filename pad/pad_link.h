@@ -7,16 +7,18 @@
 #include <cstddef>
 #include <cstdint>
 
-// The bus's request codes, built as its header builds them:
-// CTL_CODE(FILE_DEVICE_BUS_EXTENDER, 0x801 + n, METHOD_BUFFERED, FILE_WRITE_DATA).
-constexpr uint32_t PadBusRequestCode(uint32_t function) {
-  return (0x2Au << 16) | (0x2u << 14) | (function << 2) | 0u;
+// The bus's request codes, built as its header builds them: CTL_CODE(
+// FILE_DEVICE_BUS_EXTENDER, base 0x801 + offset, METHOD_BUFFERED, FILE_WRITE_DATA).
+// The pad's requests start at offset 0x200 (notifications); its report is 0x201.
+constexpr uint32_t PAD_REQUEST_BASE = 0x801;
+constexpr uint32_t PadBusRequestCode(uint32_t offset) {
+  return (0x2Au << 16) | (0x2u << 14) | ((PAD_REQUEST_BASE + offset) << 2) | 0u;
 }
-constexpr uint32_t PAD_REQUEST_PLUGIN_TARGET = PadBusRequestCode(0x801);
-constexpr uint32_t PAD_REQUEST_UNPLUG_TARGET = PadBusRequestCode(0x802);
-constexpr uint32_t PAD_REQUEST_CHECK_VERSION = PadBusRequestCode(0x803);
-constexpr uint32_t PAD_REQUEST_WAIT_DEVICE_READY = PadBusRequestCode(0x804);
-constexpr uint32_t PAD_REQUEST_SUBMIT_REPORT = PadBusRequestCode(0xA01);
+constexpr uint32_t PAD_REQUEST_PLUGIN_TARGET = PadBusRequestCode(0x000);
+constexpr uint32_t PAD_REQUEST_UNPLUG_TARGET = PadBusRequestCode(0x001);
+constexpr uint32_t PAD_REQUEST_CHECK_VERSION = PadBusRequestCode(0x002);
+constexpr uint32_t PAD_REQUEST_WAIT_DEVICE_READY = PadBusRequestCode(0x003);
+constexpr uint32_t PAD_REQUEST_SUBMIT_REPORT = PadBusRequestCode(0x201);
 
 constexpr uint32_t PAD_BUS_VERSION = 1;
 constexpr uint32_t PAD_TARGET_XBOX360_WIRED = 0;

@@ -24,7 +24,7 @@ namespace {
 
 // The bus's request codes, written out: CTL_CODE(0x2A, function, 0, 2).
 const uint32_t FAKE_PLUGIN = 0x2AA004, FAKE_UNPLUG = 0x2AA008, FAKE_CHECK_VERSION = 0x2AA00C,
-               FAKE_WAIT_READY = 0x2AA010, FAKE_SUBMIT_REPORT = 0x2AA804;
+               FAKE_WAIT_READY = 0x2AA010, FAKE_SUBMIT_REPORT = 0x2AA808;
 const int FAKE_BUS_HANDLE = 1;
 
 uint32_t U32(const unsigned char* bytes, int at) {
