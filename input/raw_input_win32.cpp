@@ -128,8 +128,9 @@ LRESULT CALLBACK RawInputWindowProc(HWND window, UINT message, WPARAM wParam, LP
   }
 
   // At most one report per gate period; the rest are dropped unread, not summed.
-  if (!InputGateAdmit(&steeringState.lastRawInputMicros, SystemClockMicros())) return 0;
-
-  RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam));
+  // Every report, dropped or not, goes to DefWindowProc, which frees it.
+  if (InputGateAdmit(&steeringState.lastRawInputMicros, SystemClockMicros())) {
+    RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam));
+  }
   return DefWindowProcA(window, message, wParam, lParam);
 }
