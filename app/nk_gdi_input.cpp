@@ -215,17 +215,23 @@ static int GdiTypedUnit(WPARAM unit) {
 
 // The capture is held while any button pressed over the window is down: a
 // drag's own button may be released outside the window after another one was.
-static void GdiButtonDown(HWND window, unsigned held) {
-  gdiInput.heldButtons |= held;
-  if (GetCapture() != window) SetCapture(window);
-}
-
 static void GdiButtonUp(unsigned held) {
   gdiInput.heldButtons &= ~held;
   if (gdiInput.heldButtons) return;
   gdiInput.releasingCapture = 1;
   ReleaseCapture();
   gdiInput.releasingCapture = 0;
+}
+
+static int GdiMouseButton(HWND window, enum nk_buttons button, unsigned held, int down, int x, int y) {
+  nk_input_button(gdiInput.ctx, button, x, y, down);
+  if (!down) {
+    GdiButtonUp(held);
+  } else {
+    gdiInput.heldButtons |= held;
+    if (GetCapture() != window) SetCapture(window);
+  }
+  return 1;
 }
 
 // The window lost the mouse or the keyboard (Alt+Tab, another program took the
@@ -261,32 +267,15 @@ int GdiInputHandleEvent(struct nk_context* ctx, HWND window, UINT message, WPARA
     }
     case WM_CHAR: return GdiTypedUnit(wParam);
     case WM_MOUSEMOVE: nk_input_motion(ctx, x, y); return 1;
-    case WM_LBUTTONDOWN:
-      nk_input_button(ctx, NK_BUTTON_LEFT, x, y, 1);
-      GdiButtonDown(window, GDI_HELD_LEFT);
-      return 1;
+    case WM_LBUTTONDOWN: return GdiMouseButton(window, NK_BUTTON_LEFT, GDI_HELD_LEFT, 1, x, y);
     case WM_LBUTTONUP:
       nk_input_button(ctx, NK_BUTTON_DOUBLE, x, y, 0);
-      nk_input_button(ctx, NK_BUTTON_LEFT, x, y, 0);
-      GdiButtonUp(GDI_HELD_LEFT);
-      return 1;
+      return GdiMouseButton(window, NK_BUTTON_LEFT, GDI_HELD_LEFT, 0, x, y);
     case WM_LBUTTONDBLCLK: nk_input_button(ctx, NK_BUTTON_DOUBLE, x, y, 1); return 1;
-    case WM_RBUTTONDOWN:
-      nk_input_button(ctx, NK_BUTTON_RIGHT, x, y, 1);
-      GdiButtonDown(window, GDI_HELD_RIGHT);
-      return 1;
-    case WM_RBUTTONUP:
-      nk_input_button(ctx, NK_BUTTON_RIGHT, x, y, 0);
-      GdiButtonUp(GDI_HELD_RIGHT);
-      return 1;
-    case WM_MBUTTONDOWN:
-      nk_input_button(ctx, NK_BUTTON_MIDDLE, x, y, 1);
-      GdiButtonDown(window, GDI_HELD_MIDDLE);
-      return 1;
-    case WM_MBUTTONUP:
-      nk_input_button(ctx, NK_BUTTON_MIDDLE, x, y, 0);
-      GdiButtonUp(GDI_HELD_MIDDLE);
-      return 1;
+    case WM_RBUTTONDOWN: return GdiMouseButton(window, NK_BUTTON_RIGHT, GDI_HELD_RIGHT, 1, x, y);
+    case WM_RBUTTONUP: return GdiMouseButton(window, NK_BUTTON_RIGHT, GDI_HELD_RIGHT, 0, x, y);
+    case WM_MBUTTONDOWN: return GdiMouseButton(window, NK_BUTTON_MIDDLE, GDI_HELD_MIDDLE, 1, x, y);
+    case WM_MBUTTONUP: return GdiMouseButton(window, NK_BUTTON_MIDDLE, GDI_HELD_MIDDLE, 0, x, y);
     case WM_CAPTURECHANGED:
       if (!gdiInput.releasingCapture && reinterpret_cast<HWND>(lParam) != window) GdiReleaseAll(window);
       return 0;

@@ -322,8 +322,10 @@ TEST_F(Gui, ThemeFollowsTheLightThemeValue) {
     type == REG_NONE ? RegDeleteValueA(key, "AppsUseLightTheme")
                      : RegSetValueExA(key, "AppsUseLightTheme", 0, type, reinterpret_cast<const BYTE*>(&light), size);
     EXPECT_EQ(QuerySystemDarkTheme(), dark) << type;
+    SendMessageW(mainWindow, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"ImmersiveColorSet"));  // UTF-16: a W window
+    EXPECT_EQ(darkTheme, dark) << "re-themed on the setting change";
   }
-  RegDeleteValueA(key, "AppsUseLightTheme"), RegCloseKey(key);
+  RegDeleteValueA(key, "AppsUseLightTheme"), RegCloseKey(key), ApplyTheme(guiContext, mainWindow, 0);
 }
 
 // Our binding: opaque fills, text without a box, and each frame's clear over the whole surface.
