@@ -170,7 +170,7 @@ def documents_outside_the_code_page():
                  "Default.txt with sensitivity %s" % sensitivity)
             assert read(os.path.join(data, "settings.txt")) == fill("settings.txt", sensitivity=sensitivity)
             # Default.txt is written before the window is made: wait for the window too.
-            wait(lambda: helper("post", "TXMainWnd", WM_COMMAND, TRAY_EXIT) == 0, "the main window")
+            wait(lambda: helper("post", "TXMainWnd", WM_COMMAND, TRAY_EXIT, 0) == 0, "the main window")
             ended(run, 0, "the tray's Exit")
             os.remove(os.path.join(data, "Profiles", "Default.txt"))
             open(os.path.join(data, "settings.txt"), "wb").write(fill("settings.txt", sensitivity="33.0"))
