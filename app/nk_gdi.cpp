@@ -436,30 +436,25 @@ static void GdiDrawImage(HDC dc, const struct nk_command_image* c) {
 // ---- Frame --------------------------------------------------------------------
 
 // Compares the frame's commands with the last frame drawn and keeps them in its
-// place; 1 when they differ. With NK_ZERO_COMMAND_MEMORY the padding inside a
-// command is zero, so equal commands are equal bytes.
+// place; 1 when they differ. The whole command memory is compared once the
+// windows' commands are linked in drawing order (nk__begin does that, in the
+// memory itself); with NK_ZERO_COMMAND_MEMORY the padding inside and between
+// commands is zero, so equal frames are equal bytes.
 static int GdiFrameChanged(struct nk_color clear) {
-  int changed = gdi.lastFrameSize == 0 || !gdi.lastFrame ||
-                std::memcmp(&clear, &gdi.lastClear, sizeof clear) != 0;
+  nk__begin(&gdi.context);
+  const void* commands = gdi.context.memory.memory.ptr;
+  const size_t size = gdi.context.memory.allocated;
+  const int same = gdi.lastFrameSize != 0 && size == gdi.lastFrameSize &&
+                   std::memcmp(&clear, &gdi.lastClear, sizeof clear) == 0 &&
+                   std::memcmp(gdi.lastFrame, commands, size) == 0;
   gdi.lastClear = clear;
-  const unsigned char* base = static_cast<const unsigned char*>(gdi.context.memory.memory.ptr);
-  size_t at = 0;
-  int kept = gdi.lastFrame != nullptr;
-  const struct nk_command* cmd;
-  nk_foreach(cmd, &gdi.context) {
-    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(cmd);
-    const size_t size = cmd->next - static_cast<size_t>(bytes - base);
-    if (!kept || at + size > GDI_FRAME_CAPACITY) {
-      kept = 0;
-      break;
-    }
-    if (!changed && (at + size > gdi.lastFrameSize || std::memcmp(gdi.lastFrame + at, bytes, size) != 0)) changed = 1;
-    if (changed) std::memcpy(gdi.lastFrame + at, bytes, size);
-    at += size;
+  if (same) return 0;
+  gdi.lastFrameSize = 0;
+  if (gdi.lastFrame && size <= GDI_FRAME_CAPACITY) {
+    std::memcpy(gdi.lastFrame, commands, size);
+    gdi.lastFrameSize = size;
   }
-  if (at != gdi.lastFrameSize) changed = 1;
-  gdi.lastFrameSize = kept ? at : 0;
-  return changed || !kept;
+  return 1;
 }
 
 int nk_gdi_render(struct nk_color clear) {

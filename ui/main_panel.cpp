@@ -455,6 +455,8 @@ void BuildMainPanel(nk_context* ctx, int width, int height) {
   if (nk_begin(ctx, "Tarvix",
                nk_rect(0, 0, static_cast<float>(width), static_cast<float>(height)),
                height < PANEL_HEIGHT ? 0 : NK_WINDOW_NO_SCROLLBAR)) {
+    // Tall enough again (another monitor): nothing may stay scrolled out of sight.
+    if (height >= PANEL_HEIGHT) nk_window_set_scroll(ctx, 0, 0);
     BuildTabBar(ctx);
     Spacer(ctx, 12);
     switch (steeringState.currentTab) {

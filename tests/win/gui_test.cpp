@@ -355,6 +355,21 @@ TEST_F(Gui, TrayMenuCarriesTheCommandIds) {
   EXPECT_TRUE(IsWindow(mainWindow) && !IsWindowVisible(mainWindow));
 }
 
+// A window cut to a short work area: the panel scrolls its last line into view.
+TEST_F(Gui, AShortPanelScrolls) {
+  steeringState.currentTab = 2;
+  auto cut = [] { BuildMainPanel(guiContext, MAIN_CLIENT_WIDTH, 400); };
+  const std::string last = "Format: F4, ^A (Ctrl+A), !B (Alt+B)";
+  auto shown = [&] { return std::any_of(drawn.begin(), drawn.end(), [&](const Drawn& d) { return d.text == last && d.y + d.h <= 400; }); };
+  RunFrame([] {}, cut);
+  EXPECT_FALSE(shown());
+  RunFrame([] { Send(WM_MOUSEMOVE, 0, {200, 200}), Send(WM_MOUSEWHEEL, MAKEWPARAM(0, -1200), {200, 200}); }, cut);
+  RunFrame([] {}, cut);
+  EXPECT_TRUE(shown());
+  RunFrame();  // full height again: not left scrolled
+  EXPECT_LT(At("Settings").y, 60);
+}
+
 // Windows reports AltGr as Ctrl+Alt: AltGr+A is "ą" on a Polish keyboard, not select-all.
 TEST_F(Gui, AltGrTypesInsteadOfActingAsCtrl) {
   Tab(1), SetField("M"), RunFrame(), Click("M");
