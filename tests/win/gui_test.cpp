@@ -433,13 +433,13 @@ TEST_F(Gui, TheProgramDeclaresPerMonitorV2Awareness) {
 // The rows of a capital H drawn in the GUI font, in window pixels.
 int CapitalHeight() {
   RunFrame([] {}, [] {
-    nk_begin(guiContext, "cap", nk_rect(0, 0, 60, 60), NK_WINDOW_NO_SCROLLBAR);
-    nk_draw_text(nk_window_get_canvas(guiContext), nk_rect(8, 8, 40, 40), "H", 1, guiContext->style.font, nk_rgb(255, 255, 255), nk_rgb(0, 0, 0));
+    nk_begin(guiContext, "cap", nk_rect(0, 0, 120, 120), NK_WINDOW_NO_SCROLLBAR);  // inside its padding
+    nk_draw_text(nk_window_get_canvas(guiContext), nk_rect(24, 24, 60, 40), "H", 1, guiContext->style.font, nk_rgb(255, 255, 255), nk_rgb(0, 0, 0));
     nk_end(guiContext);
   });
   int rows = 0;
-  for (int y = 0; y < 90; ++y)
-    for (int x = 0; x < 90; ++x)
+  for (int y = 0; y < 180; ++y)
+    for (int x = 0; x < 180; ++x)
       if (GetRValue(GetPixel(nk_gdi_memory_dc(), x, y)) < 128 && ++rows) break;
   return rows;
 }
@@ -490,6 +490,7 @@ TEST_F(Gui, WindowFontAndPanelScaleWithTheDpi) {
   GetWindowRect(mainWindow, &frame);  // Wine keeps the frame of the system's DPI: the client cannot tell
   EXPECT_TRUE(EqualRect(&frame, &suggested));
   const int small = CapitalHeight();
+  EXPECT_GT(small, 5);
   EXPECT_NEAR(tall, 1.5 * small, 1.0) << small;
 }
 
