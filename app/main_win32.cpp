@@ -259,11 +259,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     FollowElevatedGame();
     // A frame only where it can be seen: at each tick, for the live values,
     // and at once when the window has had input, so a click acts in its frame.
+    // The binding draws it only when it differs from the last one drawn.
     const int drawFrame = (tickDue || drained.mainWindowMessages) && MainWindowOnScreen();
     if (drawFrame) {
-      RECT client = {};
-      GetClientRect(mainWindow, &client);
-      BuildMainPanel(guiContext, client.right - client.left, client.bottom - client.top);
+      int width = 0, height = 0;
+      nk_gdi_panel_size(&width, &height);
+      BuildMainPanel(guiContext, width, height);
     }
     RunSettingsSave(static_cast<uint32_t>(now / 1000));
     if (tickDue) OutputTick();

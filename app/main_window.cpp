@@ -71,7 +71,7 @@ static LRESULT DefaultRoute(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   // Messages that arrive while the window is being made, or while a start-up
   // failure box is up, must not reach a binding that has no context yet.
   if (guiContext && nk_gdi_handle_event(window, message, wParam, lParam)) return 0;
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 // Adds the icon, or starts the retries when the shell is not there (yet).
@@ -115,16 +115,25 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
 
     case WM_SIZE:
-      // The GUI surface keeps its size; only the last frame is painted again.
+      // The back buffer follows the client area; the next frame is drawn whole.
+      if (guiContext) nk_gdi_handle_event(window, message, wParam, lParam);
       InvalidateRect(window, nullptr, TRUE);
-      return DefWindowProcA(window, message, wParam, lParam);
+      return DefWindowProcW(window, message, wParam, lParam);
+
+    case WM_DPICHANGED:
+      // Moved to a monitor of another scale: the font and every size follow,
+      // and the window takes the rectangle Windows suggests for the new DPI.
+      if (guiContext) nk_gdi_set_dpi(LOWORD(wParam));
+      if (lParam) PlaceMainWindow(window, reinterpret_cast<const RECT*>(lParam));
+      return 0;
 
     case WM_CLOSE:
       ShowWindow(window, SW_HIDE);
       return 0;
 
     case WM_SETTINGCHANGE:
-      if (lParam && lstrcmpA(reinterpret_cast<LPCSTR>(lParam), "ImmersiveColorSet") == 0) {
+      // A Unicode window gets the setting's name in UTF-16.
+      if (lParam && lstrcmpW(reinterpret_cast<LPCWSTR>(lParam), L"ImmersiveColorSet") == 0) {
         if (guiContext) ApplyTheme(guiContext, window, QuerySystemDarkTheme());
         InvalidateRect(window, nullptr, TRUE);
         RebuildTrayMenu();
@@ -165,28 +174,63 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   }
 }
 
+// The window's rectangle, kept within the work area of its monitor: never
+// taller than it (the panel then scrolls) and moved up or left to fit.
+void PlaceMainWindow(HWND window, const RECT* wanted) {
+  RECT frame = *wanted;
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof monitor;
+  if (GetMonitorInfoW(MonitorFromRect(&frame, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    const RECT& work = monitor.rcWork;
+    if (frame.bottom - frame.top > work.bottom - work.top) frame.bottom = frame.top + (work.bottom - work.top);
+    const LONG height = frame.bottom - frame.top, width = frame.right - frame.left;
+    if (frame.bottom > work.bottom) frame.top = work.bottom - height;
+    if (frame.top < work.top) frame.top = work.top;
+    if (frame.right > work.right && work.right - width >= work.left) frame.left = work.right - width;
+    frame.bottom = frame.top + height;
+    frame.right = frame.left + width;
+  }
+  SetWindowPos(window, nullptr, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The client is 520 x 640 at 96 DPI and scales with the window's DPI.
+void SizeMainWindowForDpi(HWND window, unsigned int dpi) {
+  RECT frame = {0, 0, MulDiv(MAIN_CLIENT_WIDTH, static_cast<int>(dpi), 96),
+                MulDiv(MAIN_CLIENT_HEIGHT, static_cast<int>(dpi), 96)};
+  AdjustWindowRectExForDpi(&frame, MAIN_WINDOW_STYLE, FALSE, 0, dpi);
+  RECT now = {};
+  GetWindowRect(window, &now);
+  OffsetRect(&frame, now.left - frame.left, now.top - frame.top);
+  PlaceMainWindow(window, &frame);
+}
+
 HWND CreateMainWindow(HINSTANCE instance) {
   // Both class icons share one handle, separate from the tray's own.
   HICON icon = LoadAppIcon();
 
-  WNDCLASSEXA windowClass = {};
+  // A Unicode window: typed text arrives as UTF-16, whatever the code page.
+  WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof windowClass;
   windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
   windowClass.lpfnWndProc = MainWindowProc;
   windowClass.hInstance = instance;
   windowClass.hIcon = icon;
   windowClass.hIconSm = icon;
-  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  windowClass.lpszClassName = TARVIX_MAIN_CLASS;
+  windowClass.lpszClassName = TARVIX_MAIN_CLASS_W;
   // A failed registration shows up as the window's failed creation.
-  RegisterClassExA(&windowClass);
+  RegisterClassExW(&windowClass);
 
+  // Made at 96-DPI size, then sized for the DPI of the monitor it landed on.
   RECT frame = {0, 0, MAIN_CLIENT_WIDTH, MAIN_CLIENT_HEIGHT};
-  AdjustWindowRect(&frame, MAIN_WINDOW_STYLE, FALSE);
-  return CreateWindowExA(0, TARVIX_MAIN_CLASS, TARVIX_TITLE, MAIN_WINDOW_STYLE, CW_USEDEFAULT,
-                         CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
-                         nullptr, nullptr, instance, nullptr);
+  AdjustWindowRectExForDpi(&frame, MAIN_WINDOW_STYLE, FALSE, 0, 96);
+  HWND window = CreateWindowExW(0, TARVIX_MAIN_CLASS_W, TARVIX_TITLE_W, MAIN_WINDOW_STYLE, CW_USEDEFAULT,
+                                CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                                nullptr, instance, nullptr);
+  if (window) SizeMainWindowForDpi(window, GetDpiForWindow(window));
+  return window;
 }
 
 struct nk_context* CreateGui(HWND window) {
@@ -195,7 +239,10 @@ struct nk_context* CreateGui(HWND window) {
   if (!deviceContext) return nullptr;
   guiFont = nk_gdifont_create("Segoe UI", 13);
   if (!guiFont) return nullptr;
-  guiContext = nk_gdi_init(guiFont, deviceContext, MAIN_CLIENT_WIDTH, MAIN_CLIENT_HEIGHT);
+  RECT client = {};
+  GetClientRect(window, &client);
+  guiContext = nk_gdi_init(guiFont, deviceContext, static_cast<unsigned int>(client.right),
+                           static_cast<unsigned int>(client.bottom), GetDpiForWindow(window));
   return guiContext;
 }
 
@@ -309,13 +356,13 @@ int DrainMessageQueue(DrainReport* report) {
   DrainReport seen = {};
   int running = 1;
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       running = 0;
       break;
     }
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
     if (message.hwnd != mainWindow) continue;
     ++seen.mainWindowMessages;
     if (IsPressMessage(message.message)) {

@@ -1,40 +1,53 @@
-// Nuklear drawn with GDI into an off-screen bitmap, fed from the main window's
-// messages. Everything here runs on the thread that owns the main window.
+// Nuklear drawn with GDI into an off-screen bitmap: the font, the context and
+// the frames. Everything here runs on the thread that owns the main window.
 #include "app/nk_gdi.h"
 
 #include "ui/nk.h"
 
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <cwchar>
 
 struct GdiFont {
-  struct nk_user_font nk;  // what Nuklear measures with; userdata points back here
-  int height;              // character cell height (tmHeight)
+  struct nk_user_font nk;  // what Nuklear measures with, in panel units; userdata points back here
+  char face[LF_FACESIZE];
+  int designHeight;        // the cell height asked for, in 96-DPI pixels
+  int height;              // character cell height in window pixels (tmHeight)
   HFONT handle;
   HDC dc;                  // screen-compatible DC with the font selected, for measuring only
 };
 
+// The last frame drawn, kept to tell whether the next one differs. Sized for
+// the panel many times over; a larger frame is drawn every time.
+constexpr size_t GDI_FRAME_CAPACITY = 256 * 1024;
+
 struct GdiBinding {
   HBITMAP backBuffer;
-  HWND window;   // the clipboard's owner while we use it
   HDC windowDC;
   HDC memoryDC;  // holds the back buffer; every primitive draws here
   HDC imageDC;   // scratch DC for selecting image bitmaps while they are blitted
-  unsigned int width;
+  unsigned int width;   // of the back buffer, in window pixels
   unsigned int height;
+  float scale;          // window pixels per panel unit
+  GdiFont* font;
   struct nk_context context;
-  int insertMode;  // flipped by each release of Insert
-  // An ANSI window gets typed text in the process code page, UTF-8 under our
-  // manifest: one WM_CHAR per byte. A character is handed on once whole.
-  nk_glyph typed;
-  int typedLength, typedNeed;
-  int releasingCapture;  // our own ReleaseCapture: its WM_CAPTURECHANGED is no loss of the window
+  unsigned char* lastFrame;  // allocated once, at init
+  size_t lastFrameSize;      // 0: nothing kept, the next frame is drawn
+  struct nk_color lastClear;
 };
 
 static GdiBinding gdi;
+
+float GdiScale() { return gdi.scale > 0 ? gdi.scale : 1.0f; }
+void GdiInvalidateFrame() { gdi.lastFrameSize = 0; }
+
+// A panel coordinate in window pixels. Edges are scaled, not sizes, so shapes
+// that touch in the panel still touch on the screen.
+static int GdiPx(float value) { return static_cast<int>(std::lround(value * GdiScale())); }
+static int GdiThickness(unsigned short thickness) {
+  const int scaled = GdiPx(thickness);
+  return scaled > 1 ? scaled : 1;
+}
 
 // ---- UTF-8 to UTF-16 on the stack ----------------------------------------
 // Text is converted piece by piece so that any length fits the fixed buffer.
@@ -76,224 +89,71 @@ static float GdiTextWidth(nk_handle handle, float height, const char* text, int 
     text += used;
     length -= used;
   }
-  return static_cast<float>(total);
+  return static_cast<float>(total) / GdiScale();
+}
+
+// Makes the font at the current scale, replacing the one it had.
+static void GdiBuildFont(GdiFont* font) {
+  HFONT old = font->handle;
+  font->handle = CreateFontA(GdiPx(static_cast<float>(font->designHeight)), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                             FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, font->face);
+  SelectObject(font->dc, font->handle);
+  if (old) DeleteObject(old);
+  TEXTMETRICW metrics;
+  if (GetTextMetricsW(font->dc, &metrics)) font->height = metrics.tmHeight;
+  font->nk.height = static_cast<float>(font->height) / GdiScale();
 }
 
 GdiFont* nk_gdifont_create(const char* face, int height) {
   GdiFont* font = static_cast<GdiFont*>(calloc(1, sizeof(GdiFont)));
   if (!font) return nullptr;
+  std::strncpy(font->face, face ? face : "", sizeof font->face - 1);
+  font->designHeight = height;
   font->dc = CreateCompatibleDC(nullptr);
-  font->handle = CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                             DEFAULT_PITCH | FF_DONTCARE, face);
-  SelectObject(font->dc, font->handle);
-  TEXTMETRICW metrics;
-  if (GetTextMetricsW(font->dc, &metrics)) font->height = metrics.tmHeight;
+  font->nk.userdata = nk_handle_ptr(font);
+  font->nk.width = GdiTextWidth;
+  GdiBuildFont(font);
   return font;
 }
 
-// ---- Clipboard, exchanged with Nuklear as UTF-8 ------------------------------
-// Nuklear 4.13.3 counts clipboard text in characters, not bytes, both ways:
-// nk_textedit_paste decodes as many UTF-8 characters as its length says, and
-// the copy callback is handed the selection's character count. Passing or
-// taking byte counts would make a paste read past our buffer, and cut a copy
-// short, whenever the text is not plain ASCII.
+// ---- Context and size ---------------------------------------------------------
 
-// Bytes taken by the first characters of a UTF-8 text inside Nuklear's buffer.
-static int GdiUtf8Span(const char* text, int characters) {
-  int bytes = 0;
-  for (int i = 0; i < characters; ++i) {
-    nk_rune rune;
-    const int step = nk_utf_decode(text + bytes, &rune, NK_UTF_SIZE);
-    bytes += step > 0 ? step : 1;
-  }
-  return bytes;
-}
-
-// Pasted text obeys the field as typed text does: its filter, and no line
-// breaks in a single-line field (a pasted CR LF would otherwise reach a
-// settings line). Compacts text in place; returns the characters kept.
-static int GdiFilterPaste(const struct nk_text_edit* edit, char* text, int* bytes) {
-  int kept = 0, to = 0;
-  for (int at = 0; at < *bytes;) {
-    nk_rune rune;
-    int step = nk_utf_decode(text + at, &rune, *bytes - at);
-    if (step <= 0) step = 1, rune = NK_UTF_INVALID;
-    const int lineBreak = rune == '\r' || rune == '\n';
-    if (!(edit->single_line && lineBreak) && (!edit->filter || edit->filter(edit, rune))) {
-      std::memmove(text + to, text + at, static_cast<size_t>(step));
-      to += step, ++kept;
-    }
-    at += step;
-  }
-  *bytes = to;
-  return kept;
-}
-
-// Keeps the byte counts of a paste within int range whatever the clipboard holds.
-static const size_t GDI_PASTE_MAX_UNITS = INT_MAX / 4;
-
-static void GdiClipboardPaste(nk_handle user, struct nk_text_edit* edit) {
-  (void)user;
-  if (!IsClipboardFormatAvailable(CF_UNICODETEXT)) return;
-  if (!OpenClipboard(gdi.window)) return;
-  HGLOBAL data = GetClipboardData(CF_UNICODETEXT);
-  const SIZE_T bytes = data ? GlobalSize(data) : 0;
-  if (bytes > 1) {
-    const WCHAR* wide = static_cast<const WCHAR*>(GlobalLock(data));
-    if (wide) {
-      // Stop at the terminator, but never read past the block: the block may be
-      // larger than the text, or come from a program that left it unterminated.
-      size_t units = wcsnlen(wide, bytes / sizeof(WCHAR));
-      if (units > GDI_PASTE_MAX_UNITS) units = GDI_PASTE_MAX_UNITS;
-      const int wideCount = static_cast<int>(units);
-      const int length = wideCount > 0 ? WideCharToMultiByte(CP_UTF8, 0, wide, wideCount, nullptr, 0,
-                                                              nullptr, nullptr)
-                                       : 0;
-      if (length > 0) {
-        char* text = static_cast<char*>(malloc(static_cast<size_t>(length) + 1));
-        if (text) {
-          if (WideCharToMultiByte(CP_UTF8, 0, wide, wideCount, text, length, nullptr, nullptr) == length) {
-            int bytes = length;
-            const int characters = GdiFilterPaste(edit, text, &bytes);
-            text[bytes] = 0;
-            if (characters > 0) nk_textedit_paste(edit, text, characters);
-          }
-          free(text);
-        }
-      }
-      GlobalUnlock(data);
-    }
-  }
-  CloseClipboard();
-}
-
-static void GdiClipboardCopy(nk_handle user, const char* text, int characters) {
-  (void)user;
-  if (!text || characters <= 0) return;
-  const int length = GdiUtf8Span(text, characters);
-  // With no owner, Windows lets EmptyClipboard pass and then refuses the data.
-  if (!OpenClipboard(gdi.window)) return;
-  const int units = MultiByteToWideChar(CP_UTF8, 0, text, length, nullptr, 0);
-  if (units > 0) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (static_cast<SIZE_T>(units) + 1) * sizeof(WCHAR));
-    if (block) {
-      WCHAR* wide = static_cast<WCHAR*>(GlobalLock(block));
-      if (wide) {
-        MultiByteToWideChar(CP_UTF8, 0, text, length, wide, units);
-        wide[units] = 0;
-        GlobalUnlock(block);
-        // Take the clipboard over, so no older format (say a previous owner's
-        // ANSI or rich text) stays beside the new text.
-        EmptyClipboard();
-        if (SetClipboardData(CF_UNICODETEXT, block)) block = nullptr;  // the system owns it now
-      }
-      if (block) GlobalFree(block);
-    }
-  }
-  CloseClipboard();
-}
-
-// ---- Context ----------------------------------------------------------------
-
-struct nk_context* nk_gdi_init(GdiFont* font, HDC windowDC, unsigned int width, unsigned int height) {
+struct nk_context* nk_gdi_init(GdiFont* font, HDC windowDC, unsigned int width, unsigned int height,
+                               unsigned int dpi) {
   if (!font) return nullptr;
-  font->nk.userdata = nk_handle_ptr(font);
-  font->nk.height = static_cast<float>(font->height);
-  font->nk.width = GdiTextWidth;
+  gdi.font = font;
+  gdi.scale = dpi ? static_cast<float>(dpi) / 96.0f : 1.0f;
+  GdiBuildFont(font);
 
   gdi.backBuffer = CreateCompatibleBitmap(windowDC, static_cast<int>(width), static_cast<int>(height));
   gdi.windowDC = windowDC;
-  gdi.window = WindowFromDC(windowDC);
   gdi.memoryDC = CreateCompatibleDC(windowDC);
   gdi.imageDC = CreateCompatibleDC(windowDC);
   gdi.width = width;
   gdi.height = height;
   SelectObject(gdi.memoryDC, gdi.backBuffer);
+  if (!gdi.lastFrame) gdi.lastFrame = static_cast<unsigned char*>(malloc(GDI_FRAME_CAPACITY));
+  gdi.lastFrameSize = 0;
 
   nk_init_default(&gdi.context, &font->nk);
-  gdi.context.clip.copy = GdiClipboardCopy;
-  gdi.context.clip.paste = GdiClipboardPaste;
+  GdiInputInit(&gdi.context, WindowFromDC(windowDC));
   return &gdi.context;
 }
 
+void nk_gdi_set_dpi(unsigned int dpi) {
+  if (!gdi.font || dpi == 0) return;
+  gdi.scale = static_cast<float>(dpi) / 96.0f;
+  GdiBuildFont(gdi.font);
+  GdiInvalidateFrame();
+}
+
+void nk_gdi_panel_size(int* width, int* height) {
+  *width = static_cast<int>(static_cast<float>(gdi.width) / GdiScale());
+  *height = static_cast<int>(static_cast<float>(gdi.height) / GdiScale());
+}
+
 HDC nk_gdi_memory_dc() { return gdi.memoryDC; }
-
-// ---- Input ------------------------------------------------------------------
-
-// Sends the Nuklear key(s) for a virtual key; 0 when the key is not ours.
-static int GdiKeyInput(WPARAM key, int down, int ctrl) {
-  struct nk_context* ctx = &gdi.context;
-  switch (key) {
-    case VK_SHIFT:
-    case VK_LSHIFT:
-    case VK_RSHIFT: nk_input_key(ctx, NK_KEY_SHIFT, down); return 1;
-    case VK_DELETE: nk_input_key(ctx, NK_KEY_DEL, down); return 1;
-    case VK_RETURN:
-    case VK_SEPARATOR: nk_input_key(ctx, NK_KEY_ENTER, down); return 1;
-    case VK_TAB: nk_input_key(ctx, NK_KEY_TAB, down); return 1;
-    case VK_BACK: nk_input_key(ctx, NK_KEY_BACKSPACE, down); return 1;
-    case VK_LEFT: nk_input_key(ctx, ctrl ? NK_KEY_TEXT_WORD_LEFT : NK_KEY_LEFT, down); return 1;
-    case VK_RIGHT: nk_input_key(ctx, ctrl ? NK_KEY_TEXT_WORD_RIGHT : NK_KEY_RIGHT, down); return 1;
-    case VK_HOME:
-      nk_input_key(ctx, NK_KEY_TEXT_START, down);
-      nk_input_key(ctx, NK_KEY_SCROLL_START, down);
-      return 1;
-    case VK_END:
-      nk_input_key(ctx, NK_KEY_TEXT_END, down);
-      nk_input_key(ctx, NK_KEY_SCROLL_END, down);
-      return 1;
-    case VK_NEXT: nk_input_key(ctx, NK_KEY_SCROLL_DOWN, down); return 1;
-    case VK_PRIOR: nk_input_key(ctx, NK_KEY_SCROLL_UP, down); return 1;
-    case VK_ESCAPE: nk_input_key(ctx, NK_KEY_TEXT_RESET_MODE, down); return 1;
-    case VK_INSERT:
-      // Acts on release only; the press is swallowed so it does not reach the system.
-      if (!down) {
-        gdi.insertMode = !gdi.insertMode;
-        nk_input_key(ctx, gdi.insertMode ? NK_KEY_TEXT_INSERT_MODE : NK_KEY_TEXT_REPLACE_MODE, 1);
-      }
-      return 1;
-    default: break;
-  }
-  if (!ctrl) return 0;
-  enum nk_keys mapped;
-  switch (key) {
-    case 'A': mapped = NK_KEY_TEXT_SELECT_ALL; break;
-    case 'B': mapped = NK_KEY_TEXT_LINE_START; break;
-    case 'C': mapped = NK_KEY_COPY; break;
-    case 'E': mapped = NK_KEY_TEXT_LINE_END; break;
-    case 'R': mapped = NK_KEY_TEXT_REDO; break;
-    case 'V': mapped = NK_KEY_PASTE; break;
-    case 'X': mapped = NK_KEY_CUT; break;
-    case 'Z': mapped = NK_KEY_TEXT_UNDO; break;
-    default: return 0;
-  }
-  nk_input_key(ctx, mapped, down);
-  return 1;
-}
-
-// The window lost the mouse or the keyboard (Alt+Tab, another program took the
-// capture): the releases will never come, so they are given now, at the last
-// known pointer position. Otherwise a drag in progress would go on following
-// the pointer and saving.
-// A button's release ends the capture its press took; the other buttons and
-// the keys are still held.
-static void GdiReleaseCapture() {
-  gdi.releasingCapture = 1;
-  ReleaseCapture();
-  gdi.releasingCapture = 0;
-}
-
-static void GdiReleaseAll() {
-  struct nk_context* ctx = &gdi.context;
-  const int x = static_cast<int>(ctx->input.mouse.pos.x), y = static_cast<int>(ctx->input.mouse.pos.y);
-  for (int button = 0; button < NK_BUTTON_MAX; ++button) {
-    if (ctx->input.mouse.buttons[button].down) nk_input_button(ctx, static_cast<enum nk_buttons>(button), x, y, 0);
-  }
-  for (int key = 0; key < NK_KEY_MAX; ++key) {
-    if (ctx->input.keyboard.keys[key].down) nk_input_key(ctx, static_cast<enum nk_keys>(key), 0);
-  }
-}
 
 static void GdiBlit(HDC target) {
   BitBlt(target, 0, 0, static_cast<int>(gdi.width), static_cast<int>(gdi.height), gdi.memoryDC, 0, 0,
@@ -303,10 +163,6 @@ static void GdiBlit(HDC target) {
 int nk_gdi_handle_event(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   // Creating the window sends messages before the context exists.
   if (!gdi.memoryDC) return 0;
-  struct nk_context* ctx = &gdi.context;
-  // Client coordinates, signed: with the capture held they go negative.
-  const int x = static_cast<short>(LOWORD(lParam));
-  const int y = static_cast<short>(HIWORD(lParam));
   switch (message) {
     case WM_SIZE: {
       const unsigned int width = LOWORD(lParam);
@@ -319,6 +175,7 @@ int nk_gdi_handle_event(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         gdi.width = width;
         gdi.height = height;
         SelectObject(gdi.memoryDC, gdi.backBuffer);
+        GdiInvalidateFrame();
       }
       return 0;
     }
@@ -327,80 +184,10 @@ int nk_gdi_handle_event(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
       HDC dc = BeginPaint(window, &paint);
       if (dc) GdiBlit(dc);
       EndPaint(window, &paint);
+      GdiInvalidateFrame();
       return 1;
     }
-    case WM_KEYDOWN:
-    case WM_KEYUP:
-    case WM_SYSKEYDOWN:
-    case WM_SYSKEYUP: {
-      const int down = (static_cast<DWORD>(lParam) & 0x80000000u) ? 0 : 1;
-      const int ctrl = (GetKeyState(VK_CONTROL) & 0x8000) ? 1 : 0;
-      return GdiKeyInput(wParam, down, ctrl);
-    }
-    case WM_CHAR: {
-      const unsigned char byte = static_cast<unsigned char>(wParam);
-      if (byte >= 0x80 && byte < 0xC0) {  // a continuation byte: only inside a character
-        if (gdi.typedLength == 0 || gdi.typedLength >= gdi.typedNeed) return 1;
-        gdi.typed[gdi.typedLength++] = static_cast<char>(byte);
-        if (gdi.typedLength == gdi.typedNeed) nk_input_glyph(ctx, gdi.typed);
-        return 1;
-      }
-      gdi.typedLength = 0;
-      // Control codes (backspace, tab, enter, Ctrl+letter) come as keys instead.
-      if (byte < 32) return 0;
-      if (byte < 0x80) {
-        nk_input_unicode(ctx, byte);
-        return 1;
-      }
-      gdi.typedNeed = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
-      if (byte >= 0xF8) return 1;  // never a lead byte
-      std::memset(gdi.typed, 0, sizeof gdi.typed);
-      gdi.typed[0] = static_cast<char>(byte);
-      gdi.typedLength = 1;
-      return 1;
-    }
-    case WM_MOUSEMOVE: nk_input_motion(ctx, x, y); return 1;
-    case WM_LBUTTONDOWN:
-      nk_input_button(ctx, NK_BUTTON_LEFT, x, y, 1);
-      SetCapture(window);
-      return 1;
-    case WM_LBUTTONUP:
-      nk_input_button(ctx, NK_BUTTON_DOUBLE, x, y, 0);
-      nk_input_button(ctx, NK_BUTTON_LEFT, x, y, 0);
-      GdiReleaseCapture();
-      return 1;
-    case WM_LBUTTONDBLCLK: nk_input_button(ctx, NK_BUTTON_DOUBLE, x, y, 1); return 1;
-    case WM_RBUTTONDOWN:
-      nk_input_button(ctx, NK_BUTTON_RIGHT, x, y, 1);
-      SetCapture(window);
-      return 1;
-    case WM_RBUTTONUP:
-      nk_input_button(ctx, NK_BUTTON_RIGHT, x, y, 0);
-      GdiReleaseCapture();
-      return 1;
-    case WM_MBUTTONDOWN:
-      nk_input_button(ctx, NK_BUTTON_MIDDLE, x, y, 1);
-      SetCapture(window);
-      return 1;
-    case WM_MBUTTONUP:
-      nk_input_button(ctx, NK_BUTTON_MIDDLE, x, y, 0);
-      GdiReleaseCapture();
-      return 1;
-    case WM_CAPTURECHANGED:
-      if (!gdi.releasingCapture) GdiReleaseAll();
-      return 0;
-    case WM_KILLFOCUS:
-      GdiReleaseAll();
-      return 0;
-    case WM_ACTIVATEAPP:
-      if (!wParam) GdiReleaseAll();
-      return 0;
-    case WM_MOUSEWHEEL: {
-      const short notches = static_cast<short>(HIWORD(wParam));
-      nk_input_scroll(ctx, nk_vec2(0.0f, static_cast<float>(notches) / 120.0f));
-      return 1;
-    }
-    default: return 0;
+    default: return GdiInputHandleEvent(&gdi.context, window, message, wParam, lParam);
   }
 }
 
@@ -415,11 +202,12 @@ static COLORREF GdiColor(struct nk_color color) { return RGB(color.r, color.g, c
 // or ellipse (a 2-pixel knob outline is not half clipped away at the edge of
 // its widget); on lines and polygons it is an ordinary solid pen.
 static HPEN GdiBeginPen(HDC dc, unsigned short thickness, struct nk_color color) {
-  if (thickness <= 1) {
+  const int width = GdiThickness(thickness);
+  if (width <= 1) {
     SetDCPenColor(dc, GdiColor(color));
     return nullptr;
   }
-  HPEN pen = CreatePen(PS_INSIDEFRAME, thickness, GdiColor(color));
+  HPEN pen = CreatePen(PS_INSIDEFRAME, width, GdiColor(color));
   if (pen) SelectObject(dc, pen);
   else SetDCPenColor(dc, GdiColor(color));
   return pen;
@@ -439,23 +227,28 @@ static void GdiSolid(HDC dc, struct nk_color color) {
   SetDCPenColor(dc, GdiColor(color));
 }
 
-static void GdiScissor(HDC dc, short x, short y, unsigned short w, unsigned short h) {
+static POINT GdiPoint(short x, short y) { return {GdiPx(x), GdiPx(y)}; }
+static RECT GdiRect(short x, short y, unsigned short w, unsigned short h) {
+  return {GdiPx(x), GdiPx(y), GdiPx(static_cast<float>(x) + w), GdiPx(static_cast<float>(y) + h)};
+}
+
+static void GdiScissor(HDC dc, const struct nk_command_scissor* c) {
+  const RECT r = GdiRect(c->x, c->y, c->w, c->h);
   SelectClipRgn(dc, nullptr);
-  IntersectClipRect(dc, x, y, x + w, y + h);
+  IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
 }
 
 static void GdiStrokeLine(HDC dc, const struct nk_command_line* c) {
   HPEN pen = GdiBeginPen(dc, c->line_thickness, c->color);
-  MoveToEx(dc, c->begin.x, c->begin.y, nullptr);
-  LineTo(dc, c->end.x, c->end.y);
+  const POINT from = GdiPoint(c->begin.x, c->begin.y), to = GdiPoint(c->end.x, c->end.y);
+  MoveToEx(dc, from.x, from.y, nullptr);
+  LineTo(dc, to.x, to.y);
   GdiEndPen(dc, pen);
 }
 
 static void GdiStrokeCurve(HDC dc, const struct nk_command_curve* c) {
-  const POINT points[4] = {{c->begin.x, c->begin.y},
-                           {c->ctrl[0].x, c->ctrl[0].y},
-                           {c->ctrl[1].x, c->ctrl[1].y},
-                           {c->end.x, c->end.y}};
+  const POINT points[4] = {GdiPoint(c->begin.x, c->begin.y), GdiPoint(c->ctrl[0].x, c->ctrl[0].y),
+                           GdiPoint(c->ctrl[1].x, c->ctrl[1].y), GdiPoint(c->end.x, c->end.y)};
   HPEN pen = GdiBeginPen(dc, c->line_thickness, c->color);
   PolyBezier(dc, points, 4);
   GdiEndPen(dc, pen);
@@ -464,32 +257,32 @@ static void GdiStrokeCurve(HDC dc, const struct nk_command_curve* c) {
 static void GdiStrokeRect(HDC dc, const struct nk_command_rect* c) {
   HPEN pen = GdiBeginPen(dc, c->line_thickness, c->color);
   GdiHollow(dc);
-  const int right = c->x + c->w;
-  const int bottom = c->y + c->h;
-  if (c->rounding == 0) Rectangle(dc, c->x, c->y, right, bottom);
-  else RoundRect(dc, c->x, c->y, right, bottom, 2 * c->rounding, 2 * c->rounding);
+  const RECT r = GdiRect(c->x, c->y, c->w, c->h);
+  const int round = 2 * GdiPx(c->rounding);
+  if (round == 0) Rectangle(dc, r.left, r.top, r.right, r.bottom);
+  else RoundRect(dc, r.left, r.top, r.right, r.bottom, round, round);
   GdiEndPen(dc, pen);
 }
 
 static void GdiFillRect(HDC dc, const struct nk_command_rect_filled* c) {
-  const int right = c->x + c->w;
-  const int bottom = c->y + c->h;
-  if (c->rounding == 0) {
+  const RECT r = GdiRect(c->x, c->y, c->w, c->h);
+  const int round = 2 * GdiPx(c->rounding);
+  if (round == 0) {
     SetBkColor(dc, GdiColor(c->color));
-    const RECT area = {c->x, c->y, right, bottom};
-    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &area, nullptr, 0, nullptr);
+    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
     return;
   }
   GdiSolid(dc, c->color);
-  RoundRect(dc, c->x, c->y, right, bottom, 2 * c->rounding, 2 * c->rounding);
+  RoundRect(dc, r.left, r.top, r.right, r.bottom, round, round);
 }
 
 // Nuklear names the corners left (top-left), top (top-right), right
 // (bottom-right) and bottom (bottom-left).
 static void GdiFillRectMultiColor(HDC dc, const struct nk_command_rect_multi_color* c) {
   const struct nk_color corners[4] = {c->left, c->top, c->right, c->bottom};
-  const LONG xs[4] = {c->x, c->x + c->w, c->x + c->w, c->x};
-  const LONG ys[4] = {c->y, c->y, c->y + c->h, c->y + c->h};
+  const RECT r = GdiRect(c->x, c->y, c->w, c->h);
+  const LONG xs[4] = {r.left, r.right, r.right, r.left};
+  const LONG ys[4] = {r.top, r.top, r.bottom, r.bottom};
   TRIVERTEX vertices[4];
   for (int i = 0; i < 4; ++i) {
     vertices[i].x = xs[i];
@@ -506,18 +299,20 @@ static void GdiFillRectMultiColor(HDC dc, const struct nk_command_rect_multi_col
 static void GdiStrokeCircle(HDC dc, const struct nk_command_circle* c) {
   HPEN pen = GdiBeginPen(dc, c->line_thickness, c->color);
   GdiHollow(dc);
-  Ellipse(dc, c->x, c->y, c->x + c->w, c->y + c->h);
+  const RECT r = GdiRect(c->x, c->y, c->w, c->h);
+  Ellipse(dc, r.left, r.top, r.right, r.bottom);
   GdiEndPen(dc, pen);
 }
 
 static void GdiFillCircle(HDC dc, const struct nk_command_circle_filled* c) {
   GdiSolid(dc, c->color);
-  Ellipse(dc, c->x, c->y, c->x + c->w, c->y + c->h);
+  const RECT r = GdiRect(c->x, c->y, c->w, c->h);
+  Ellipse(dc, r.left, r.top, r.right, r.bottom);
 }
 
 // Nuklear's angles grow clockwise on screen (y points down); render sets the
-// DC's arc direction to match.
-static POINT GdiArcPoint(short cx, short cy, unsigned short r, float angle) {
+// DC's arc direction to match. Centre and radius in window pixels.
+static POINT GdiArcPoint(int cx, int cy, int r, float angle) {
   POINT p;
   p.x = cx + static_cast<LONG>(std::lround(r * std::cos(angle)));
   p.y = cy + static_cast<LONG>(std::lround(r * std::sin(angle)));
@@ -525,22 +320,24 @@ static POINT GdiArcPoint(short cx, short cy, unsigned short r, float angle) {
 }
 
 static void GdiStrokeArc(HDC dc, const struct nk_command_arc* c) {
-  const POINT from = GdiArcPoint(c->cx, c->cy, c->r, c->a[0]);
-  const POINT to = GdiArcPoint(c->cx, c->cy, c->r, c->a[1]);
+  const int cx = GdiPx(c->cx), cy = GdiPx(c->cy), r = GdiPx(c->r);
+  const POINT from = GdiArcPoint(cx, cy, r, c->a[0]);
+  const POINT to = GdiArcPoint(cx, cy, r, c->a[1]);
   HPEN pen = GdiBeginPen(dc, c->line_thickness, c->color);
-  Arc(dc, c->cx - c->r, c->cy - c->r, c->cx + c->r, c->cy + c->r, from.x, from.y, to.x, to.y);
+  Arc(dc, cx - r, cy - r, cx + r, cy + r, from.x, from.y, to.x, to.y);
   GdiEndPen(dc, pen);
 }
 
 static void GdiFillArc(HDC dc, const struct nk_command_arc_filled* c) {
-  const POINT from = GdiArcPoint(c->cx, c->cy, c->r, c->a[0]);
-  const POINT to = GdiArcPoint(c->cx, c->cy, c->r, c->a[1]);
+  const int cx = GdiPx(c->cx), cy = GdiPx(c->cy), r = GdiPx(c->r);
+  const POINT from = GdiArcPoint(cx, cy, r, c->a[0]);
+  const POINT to = GdiArcPoint(cx, cy, r, c->a[1]);
   GdiSolid(dc, c->color);
-  Pie(dc, c->cx - c->r, c->cy - c->r, c->cx + c->r, c->cy + c->r, from.x, from.y, to.x, to.y);
+  Pie(dc, cx - r, cy - r, cx + r, cy + r, from.x, from.y, to.x, to.y);
 }
 
 static void GdiStrokeTriangle(HDC dc, const struct nk_command_triangle* c) {
-  const POINT points[3] = {{c->a.x, c->a.y}, {c->b.x, c->b.y}, {c->c.x, c->c.y}};
+  const POINT points[3] = {GdiPoint(c->a.x, c->a.y), GdiPoint(c->b.x, c->b.y), GdiPoint(c->c.x, c->c.y)};
   HPEN pen = GdiBeginPen(dc, c->line_thickness, c->color);
   GdiHollow(dc);
   Polygon(dc, points, 3);
@@ -548,7 +345,7 @@ static void GdiStrokeTriangle(HDC dc, const struct nk_command_triangle* c) {
 }
 
 static void GdiFillTriangle(HDC dc, const struct nk_command_triangle_filled* c) {
-  const POINT points[3] = {{c->a.x, c->a.y}, {c->b.x, c->b.y}, {c->c.x, c->c.y}};
+  const POINT points[3] = {GdiPoint(c->a.x, c->a.y), GdiPoint(c->b.x, c->b.y), GdiPoint(c->c.x, c->c.y)};
   GdiSolid(dc, c->color);
   Polygon(dc, points, 3);
 }
@@ -556,9 +353,13 @@ static void GdiFillTriangle(HDC dc, const struct nk_command_triangle_filled* c) 
 // Outlines of any length are drawn segment by segment: no point buffer needed.
 static void GdiStrokePoints(HDC dc, const struct nk_vec2i* points, unsigned short count, int closed) {
   if (count == 0) return;
-  MoveToEx(dc, points[0].x, points[0].y, nullptr);
-  for (unsigned short i = 1; i < count; ++i) LineTo(dc, points[i].x, points[i].y);
-  if (closed && count > 2) LineTo(dc, points[0].x, points[0].y);
+  const POINT first = GdiPoint(points[0].x, points[0].y);
+  MoveToEx(dc, first.x, first.y, nullptr);
+  for (unsigned short i = 1; i < count; ++i) {
+    const POINT p = GdiPoint(points[i].x, points[i].y);
+    LineTo(dc, p.x, p.y);
+  }
+  if (closed && count > 2) LineTo(dc, first.x, first.y);
 }
 
 static void GdiStrokePolygon(HDC dc, const struct nk_command_polygon* c) {
@@ -579,10 +380,7 @@ static void GdiFillPolygon(HDC dc, const struct nk_command_polygon_filled* c) {
   POINT points[GDI_POLYGON_MAX_POINTS];
   const int count = c->point_count < GDI_POLYGON_MAX_POINTS ? c->point_count : GDI_POLYGON_MAX_POINTS;
   if (count < 3) return;
-  for (int i = 0; i < count; ++i) {
-    points[i].x = c->points[i].x;
-    points[i].y = c->points[i].y;
-  }
+  for (int i = 0; i < count; ++i) points[i] = GdiPoint(c->points[i].x, c->points[i].y);
   GdiSolid(dc, c->color);
   Polygon(dc, points, count);
 }
@@ -600,12 +398,13 @@ static void GdiDrawText(HDC dc, const struct nk_command_text* c) {
   WCHAR wide[GDI_TEXT_PIECE];
   const char* text = c->string;
   int length = c->length;
-  int x = c->x;
+  int x = GdiPx(c->x);
+  const int y = GdiPx(c->y);
   while (length > 0) {
     int units = 0;
     const int used = GdiWidenPiece(text, length, wide, &units);
     if (units > 0) {
-      ExtTextOutW(dc, x, c->y, 0, nullptr, wide, static_cast<UINT>(units), nullptr);
+      ExtTextOutW(dc, x, y, 0, nullptr, wide, static_cast<UINT>(units), nullptr);
       if (used < length) {
         SIZE size;
         if (GetTextExtentPoint32W(dc, wide, units, &size)) x += size.cx;
@@ -627,17 +426,44 @@ static void GdiDrawImage(HDC dc, const struct nk_command_image* c) {
     sw = c->img.region[2];
     sh = c->img.region[3];
   }
+  const RECT r = GdiRect(c->x, c->y, c->w, c->h);
   HGDIOBJ previous = SelectObject(gdi.imageDC, bitmap);
   SetStretchBltMode(dc, COLORONCOLOR);
-  StretchBlt(dc, c->x, c->y, c->w, c->h, gdi.imageDC, sx, sy, sw, sh, SRCCOPY);
+  StretchBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, gdi.imageDC, sx, sy, sw, sh, SRCCOPY);
   SelectObject(gdi.imageDC, previous);
 }
 
 // ---- Frame --------------------------------------------------------------------
 
-void nk_gdi_render(struct nk_color clear) {
+// Compares the frame's commands with the last frame drawn and keeps them in its
+// place; 1 when they differ. The whole command memory is compared once the
+// windows' commands are linked in drawing order (nk__begin does that, in the
+// memory itself); with NK_ZERO_COMMAND_MEMORY the padding inside and between
+// commands is zero, so equal frames are equal bytes.
+static int GdiFrameChanged(struct nk_color clear) {
+  nk__begin(&gdi.context);
+  const void* commands = gdi.context.memory.memory.ptr;
+  const size_t size = gdi.context.memory.allocated;
+  const int same = gdi.lastFrameSize != 0 && size == gdi.lastFrameSize &&
+                   std::memcmp(&clear, &gdi.lastClear, sizeof clear) == 0 &&
+                   std::memcmp(gdi.lastFrame, commands, size) == 0;
+  gdi.lastClear = clear;
+  if (same) return 0;
+  gdi.lastFrameSize = 0;
+  if (gdi.lastFrame && size <= GDI_FRAME_CAPACITY) {
+    std::memcpy(gdi.lastFrame, commands, size);
+    gdi.lastFrameSize = size;
+  }
+  return 1;
+}
+
+int nk_gdi_render(struct nk_color clear) {
   HDC dc = gdi.memoryDC;
-  if (!dc) return;
+  if (!dc) return 0;
+  if (!GdiFrameChanged(clear)) {
+    nk_clear(&gdi.context);
+    return 0;
+  }
   SelectObject(dc, GetStockObject(DC_PEN));
   SelectObject(dc, GetStockObject(DC_BRUSH));
   SetArcDirection(dc, AD_CLOCKWISE);
@@ -652,11 +478,7 @@ void nk_gdi_render(struct nk_color clear) {
   nk_foreach(cmd, &gdi.context) {
     switch (cmd->type) {
       case NK_COMMAND_NOP: break;
-      case NK_COMMAND_SCISSOR: {
-        const struct nk_command_scissor* c = reinterpret_cast<const struct nk_command_scissor*>(cmd);
-        GdiScissor(dc, c->x, c->y, c->w, c->h);
-        break;
-      }
+      case NK_COMMAND_SCISSOR: GdiScissor(dc, reinterpret_cast<const struct nk_command_scissor*>(cmd)); break;
       case NK_COMMAND_LINE: GdiStrokeLine(dc, reinterpret_cast<const struct nk_command_line*>(cmd)); break;
       case NK_COMMAND_CURVE: GdiStrokeCurve(dc, reinterpret_cast<const struct nk_command_curve*>(cmd)); break;
       case NK_COMMAND_RECT: GdiStrokeRect(dc, reinterpret_cast<const struct nk_command_rect*>(cmd)); break;
@@ -697,4 +519,5 @@ void nk_gdi_render(struct nk_color clear) {
 
   GdiBlit(gdi.windowDC);
   nk_clear(&gdi.context);
+  return 1;
 }

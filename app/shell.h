@@ -16,12 +16,14 @@ struct GdiFont;
 #define TARVIX_WEBSITE "https://github.com/tarvix/tarvix"
 
 #define TARVIX_MAIN_CLASS "TXMainWnd"
+#define TARVIX_MAIN_CLASS_W L"TXMainWnd"
+#define TARVIX_TITLE_W L"Tarvix v0.5.6"
 #define TARVIX_MUTEX_NAME "Tarvix_SingleInstance"
 
+// The client area at 96 DPI; it scales with the window's DPI.
 constexpr int MAIN_CLIENT_WIDTH = 520;
-constexpr int MAIN_CLIENT_HEIGHT = 640;
-// Caption, system menu and minimise box: a fixed frame, so the GUI surface never
-// has to change size.
+constexpr int MAIN_CLIENT_HEIGHT = 640;  // PANEL_HEIGHT
+// Caption, system menu and minimise box: a fixed frame, sized by the program.
 constexpr DWORD MAIN_WINDOW_STYLE = 0xCA0000;
 
 constexpr UINT TRAY_CALLBACK_MESSAGE = WM_USER + 1;
@@ -45,9 +47,14 @@ extern HMENU trayMenu;  // null until AddTrayIcon
 // ---- Main window (app/main_window.cpp) ----
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Registers "TXMainWnd" and creates the hidden main window with a 520 x 640
-// client area. Null when creation fails.
+// Registers "TXMainWnd" (a Unicode class) and creates the hidden main window
+// with a 520 x 640 client area at 96 DPI, scaled to the window's DPI and never
+// taller than its monitor's work area. Null when creation fails.
 HWND CreateMainWindow(HINSTANCE instance);
+// Sizes the main window for a DPI; PlaceMainWindow puts it at a rectangle
+// kept within its monitor's work area.
+void SizeMainWindowForDpi(HWND window, unsigned int dpi);
+void PlaceMainWindow(HWND window, const RECT* wanted);
 
 // The window's own device context, the GUI font and the Nuklear context; sets
 // guiFont and guiContext. Null when any of them cannot be made.

@@ -52,9 +52,9 @@ Summary Summarise(std::vector<double>& values) {
 void DrainUntimed() {
   nk_input_begin(guiContext);
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
   nk_input_end(guiContext);
 }
@@ -83,6 +83,7 @@ void RunCase(int tab, int shown, int dark, int passes, int last) {
     QueryPerformanceCounter(&t0);
     BuildMainPanel(guiContext, MAIN_CLIENT_WIDTH, MAIN_CLIENT_HEIGHT);
     QueryPerformanceCounter(&t1);
+    GdiInvalidateFrame();  // drawn whole, as every frame that changed is
     nk_gdi_render(backgroundColor);
     QueryPerformanceCounter(&t2);
     if (i < WARMUP_PASSES) continue;

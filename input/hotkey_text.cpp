@@ -56,3 +56,8 @@ void ParseHotkey(const char* text, uint32_t* modifiers, uint32_t* key) {
   if (modifiers != nullptr) *modifiers = mods;
   if (key != nullptr) *key = vk;
 }
+
+void HotkeyRegistration(const char* text, int toggle, uint32_t* modifiers, uint32_t* key) {
+  ParseHotkey(text, modifiers, key);
+  if (toggle && modifiers != nullptr) *modifiers |= HOTKEY_MOD_NOREPEAT;
+}

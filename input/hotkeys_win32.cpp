@@ -20,7 +20,7 @@ int RegisterOneHotkey(int id, const char (&text)[32]) {
 
   uint32_t modifiers = 0;
   uint32_t key = 0;
-  ParseHotkey(terminated, &modifiers, &key);
+  HotkeyRegistration(terminated, id == HOTKEY_ID_LOCK, &modifiers, &key);
   // A text that names no key leaves this hotkey off.
   if (key == 0 || RegisterHotKey(hotkeyWindow, id, modifiers, key)) return HOTKEY_REGISTERED;
   return GetLastError() == ERROR_HOTKEY_ALREADY_REGISTERED ? HOTKEY_TAKEN : HOTKEY_REFUSED;

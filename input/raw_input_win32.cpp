@@ -26,6 +26,9 @@ alignas(RAWINPUT) unsigned char rawInputBuffer[RAW_INPUT_BUFFER_SIZE];
 constexpr UINT RAW_INPUT_MOUSE_MIN_SIZE =
     offsetof(RAWINPUT, data.mouse.lLastY) + sizeof(LONG);
 
+// Physical pixels: the process is per-monitor DPI aware, so the system does not
+// scale these, and an absolute report's motion comes out in the same pixels the
+// cursor moves by, at any monitor's scaling.
 ScreenRect VirtualDesktopRect() {
   const int32_t left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
   return {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
@@ -128,8 +131,9 @@ LRESULT CALLBACK RawInputWindowProc(HWND window, UINT message, WPARAM wParam, LP
   }
 
   // At most one report per gate period; the rest are dropped unread, not summed.
-  if (!InputGateAdmit(&steeringState.lastRawInputMicros, SystemClockMicros())) return 0;
-
-  RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam));
+  // Every report, dropped or not, goes to DefWindowProc, which frees it.
+  if (InputGateAdmit(&steeringState.lastRawInputMicros, SystemClockMicros())) {
+    RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam));
+  }
   return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -23,8 +23,10 @@ tarvix_install_deps() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# CMake's answer for a configured preset (default windows): nuklear.h was found
+# installed or fetched, so the GUI and tarvix.exe are built.
 tarvix_have_nuklear() {
-  [ -f /usr/local/include/nuklear.h ] || [ -f /usr/include/nuklear.h ]
+  grep -qx 'TARVIX_HAVE_NUKLEAR:INTERNAL=ON' "build/${1:-windows}/CMakeCache.txt" 2>/dev/null
 }
 
 # Configure and build one preset; extra arguments go to the configure step.

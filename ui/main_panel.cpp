@@ -503,9 +503,12 @@ void BuildMainPanel(nk_context* ctx, int width, int height) {
   if (!ctx) return;
 
   char line[PANEL_LINE_SIZE];
+  // Shorter than the panel (a window cut to a small screen's work area): it scrolls.
   if (nk_begin(ctx, "Tarvix",
                nk_rect(0, 0, static_cast<float>(width), static_cast<float>(height)),
-               NK_WINDOW_NO_SCROLLBAR)) {
+               height < PANEL_HEIGHT ? 0 : NK_WINDOW_NO_SCROLLBAR)) {
+    // Tall enough again (another monitor): nothing may stay scrolled out of sight.
+    if (height >= PANEL_HEIGHT) nk_window_set_scroll(ctx, 0, 0);
     BuildTabBar(ctx);
     Spacer(ctx, 12);
     switch (steeringState.currentTab) {

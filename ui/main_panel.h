@@ -6,6 +6,8 @@
 constexpr int PANEL_PROFILE_ROWS = 10;  // rows listed, though the store holds more
 constexpr int PANEL_NAME_SIZE = 128;
 constexpr int PANEL_HOTKEY_SIZE = 32;
+// The height every tab fits in, in the panel's 96-DPI units.
+constexpr int PANEL_HEIGHT = 640;
 
 // Panel state, for the whole run, never persisted. selectedProfile is -1 for
 // none; it starts at 0 and is only compared with row indices.

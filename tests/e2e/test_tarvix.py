@@ -199,9 +199,10 @@ def documents_outside_the_code_page():
             run = start("cjk")
             # Default.txt is written first, then settings.txt, then the window is made.
             wait(lambda: read(os.path.join(data, "Profiles", "Default.txt")) == fill("Default.txt", sensitivity=sensitivity)
-                 and read(os.path.join(data, "settings.txt")) == fill("settings.txt", sensitivity=sensitivity)
-                 and windows(TITLE, False), "Default.txt and settings.txt with sensitivity %s" % sensitivity)
-            post("TXMainWnd", WM_COMMAND, TRAY_EXIT), ended(run, 0, "the tray's Exit")
+                 and read(os.path.join(data, "settings.txt")) == fill("settings.txt", sensitivity=sensitivity),
+                 "Default.txt and settings.txt with sensitivity %s" % sensitivity)
+            wait(lambda: helper("post", "TXMainWnd", WM_COMMAND, TRAY_EXIT, 0) == 0, "the main window")
+            ended(run, 0, "the tray's Exit")
             os.remove(os.path.join(data, "Profiles", "Default.txt"))
             open(os.path.join(data, "settings.txt"), "wb").write(fill("settings.txt", sensitivity="33.0"))
     finally:

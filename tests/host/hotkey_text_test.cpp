@@ -10,7 +10,7 @@
 constexpr uint32_t C = 0x0002, A = 0x0001, S = 0x0004;  // Ctrl, Alt, Shift
 
 // Each text is parsed from a heap copy of its exact length, so AddressSanitizer sees a read past its end.
-TEST(ParseHotkey, ModifiersThenKeyName) {
+TEST(ParseHotkey, ModifiersThenKeyNameAndTheLockWithoutRepeat) {
   const struct { const char* text; uint32_t modifiers, key; } rows[] = {
       {"F4", 0, 0x73}, {"^R", C, 0x52}, {"!B", A, 0x42}, {"+^x", C | S, 0x58}, {"^^A", C, 0x41}, {"!+^F12", A | S | C, 0x7B},
       {"!!!+", A | S, 0}, {"^", C, 0}, {"^ R", C, 0}, {"A^", 0, 0x41}, {"F1", 0, 0x70}, {"F9", 0, 0x78}, {"F10", 0, 0x79},
@@ -23,11 +23,14 @@ TEST(ParseHotkey, ModifiersThenKeyName) {
     const size_t size = std::strlen(r.text) + 1;
     std::unique_ptr<char[]> text(new char[size]);
     std::memcpy(text.get(), r.text, size);
-    uint32_t modifiers = 0xDEADBEEF, key = 0xDEADBEEF;
-    ParseHotkey(text.get(), &modifiers, &key);
-    EXPECT_EQ(modifiers, r.modifiers) << '"' << r.text << '"';
-    EXPECT_EQ(key, r.key) << '"' << r.text << '"';
-    EXPECT_EQ(std::memcmp(text.get(), r.text, size), 0) << "text was written";
+    // As parsed, as registered for re-centring, and for the lock: a toggle must not auto-repeat.
+    for (uint32_t repeat : {1u, 2u, 0u}) {
+      uint32_t modifiers = 0xDEADBEEF, key = 0xDEADBEEF;
+      repeat == 1 ? ParseHotkey(text.get(), &modifiers, &key) : HotkeyRegistration(text.get(), !repeat, &modifiers, &key);
+      EXPECT_EQ(modifiers, r.modifiers | (repeat ? 0 : 0x4000u)) << '"' << r.text << '"' << repeat;
+      EXPECT_EQ(key, r.key) << '"' << r.text << '"';
+      EXPECT_EQ(std::memcmp(text.get(), r.text, size), 0) << "text was written";
+    }
   }
 }
 

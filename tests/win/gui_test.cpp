@@ -45,9 +45,13 @@ template <typename Command> void Keep(const nk_command* c, std::string text = ""
   drawn.push_back({c->type, float(s->x), float(s->y), float(s->w), float(s->h), text});
 }
 
-// One pass as the main loop makes it: input, panel, render.
-void MainPanel() { BuildMainPanel(guiContext, MAIN_CLIENT_WIDTH, MAIN_CLIENT_HEIGHT); }
-void RunFrame(const std::function<void()>& input = [] {}, void (*build)() = MainPanel) {
+// One pass as the main loop makes it: input, panel, render (1 when it drew).
+void MainPanel() {
+  int width, height;
+  nk_gdi_panel_size(&width, &height);
+  BuildMainPanel(guiContext, width, height);
+}
+int RunFrame(const std::function<void()>& input = [] {}, void (*build)() = MainPanel) {
   nk_input_begin(guiContext);
   input();
   nk_input_end(guiContext);
@@ -65,7 +69,7 @@ void RunFrame(const std::function<void()>& input = [] {}, void (*build)() = Main
     if (c->type == NK_COMMAND_RECT_FILLED) Keep<nk_command_rect_filled>(c);
     if (c->type == NK_COMMAND_SCISSOR) Keep<nk_command_scissor>(c);
   }
-  nk_gdi_render(backgroundColor);
+  return nk_gdi_render(backgroundColor);
 }
 
 POINT Mid(const Drawn& d) { return {LONG(d.x + d.w / 2), LONG(d.y + d.h / 2)}; }
@@ -83,7 +87,7 @@ POINT Knob(const std::string& readout) {
   return AWAY;
 }
 
-void Send(UINT message, WPARAM wParam, POINT p) { SendMessageA(mainWindow, message, wParam, MAKELPARAM(p.x, p.y)); }
+void Send(UINT message, WPARAM wParam, POINT p) { SendMessageW(mainWindow, message, wParam, MAKELPARAM(p.x, p.y)); }
 // Press in one pass, release in the next, as the drain hands a click over; dx drags in between.
 void Click(POINT p, int dx = 0) {
   RunFrame([&] { Send(WM_MOUSEMOVE, 0, p); Send(WM_LBUTTONDOWN, MK_LBUTTON, p); });
@@ -91,9 +95,10 @@ void Click(POINT p, int dx = 0) {
   RunFrame([&] { Send(WM_LBUTTONUP, 0, {p.x + dx, p.y}); Send(WM_MOUSEMOVE, 0, AWAY); });
 }
 void Click(const std::string& text) { Click(At(text)); }
-void Key(WPARAM vk, bool ctrl = false) {
+void Key(WPARAM vk, bool ctrl = false, bool alt = false) {
   BYTE keys[256] = {};
   keys[VK_CONTROL] = ctrl ? 0x80 : 0;
+  keys[VK_MENU] = alt ? 0x80 : 0;
   SetKeyboardState(keys);
   RunFrame([&] { Send(WM_KEYDOWN, vk, {1, 0}); Send(WM_KEYUP, vk, {1, 0xC000}); });
 }
@@ -109,6 +114,7 @@ void Clip(const std::wstring& text) {
   CloseClipboard();
 }
 void SetField(const std::string& text) { snprintf(profileNameInput, sizeof profileNameInput, "%s", text.c_str()); }
+void Type(const std::wstring& units) { RunFrame([&] { for (wchar_t u : units) Send(WM_CHAR, u, {1, 0}); }); }
 
 class Gui : public ::testing::Test {
  protected:
@@ -172,12 +178,12 @@ TEST_F(Gui, ProfileRowsAndTheLoadSaveAndDeleteButtons) {
   }
 }
 
-// Everything within the 520 x 640 client, with a full profile list; on the Settings tab nothing is cut by its clip.
-TEST_F(Gui, BothTabsFitTheClientAndTheSettingsAreDrawnWhole) {
+// Everything within the panel's 520 x 640, with a full profile list; on the Settings tab nothing is cut by its clip.
+void ExpectBothTabsFit() {
   for (int i = 0; i < 10; ++i) SaveUserProfile(("Profile " + std::to_string(i)).c_str(), ""), SettleFileWrites();
   ScanProfiles();
   for (int tab : {1, 2}) {
-    Tab(tab);
+    steeringState.currentTab = tab, RunFrame();
     const Drawn client = {NK_COMMAND_SCISSOR, 0, 0, MAIN_CLIENT_WIDTH, MAIN_CLIENT_HEIGHT, ""};
     Drawn clip = client;
     for (const Drawn& d : drawn) {
@@ -187,6 +193,7 @@ TEST_F(Gui, BothTabsFitTheClientAndTheSettingsAreDrawnWhole) {
     }
   }
 }
+TEST_F(Gui, BothTabsFitTheClientAndTheSettingsAreDrawnWhole) { ExpectBothTabsFit(); }
 
 // A game above our level: the notice and the way out share the status line, inside the client.
 TEST_F(Gui, AGameRunningAsAdministratorOffersTheRestart) {
@@ -275,26 +282,31 @@ TEST_F(Gui, PasteKeepsToTheFieldsRulesAndCopyRoundTrips) {
   SetField("Caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC"), RunFrame();
   Click("Caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC");
   Key('A', true), Key('C', true), Key(VK_BACK), Key('V', true);
-  // Typed, the window gets the UTF-8 of each character a byte at a time; a stray continuation byte is dropped.
-  RunFrame([] { for (unsigned char b : std::string("\xA9!\xC3\xA9\xE6\x97\xA5")) Send(WM_CHAR, b, {1, 0}); });
+  // Typed, the Unicode window gets UTF-16 units: a pair is one character, a half without its partner none.
+  Type(L"\xDE00!\xE9\x65E5\xD83D\xDE00\xD83Dx");
   Click(AWAY);
-  EXPECT_STREQ(profileNameInput, "Caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC!\xC3\xA9\xE6\x97\xA5");
+  EXPECT_STREQ(profileNameInput, "Caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC!\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80x");
 }
 
 // Alt+Tab or a lost capture in the middle of a drag: the button's release never comes as a message.
 TEST_F(Gui, ADragCutShortByLostFocusStopsTheSlider) {
-  // Last row: the other button's release ends only our own capture, and the drag goes on.
+  // Last row: a right click during the drag keeps the capture, so the left release outside the window still comes.
   for (auto [message, wParam] : {std::pair<UINT, WPARAM>{WM_KILLFOCUS, 0}, {WM_CAPTURECHANGED, 0}, {WM_ACTIVATEAPP, FALSE},
-                                 {WM_RBUTTONUP, 0}}) {
+                                 {WM_RBUTTONDOWN, MK_LBUTTON | MK_RBUTTON}}) {
     ResetToDefaults();
     RunFrame();
     const POINT p = Knob("Non-Linearity: 1.5");
     RunFrame([&] { Send(WM_MOUSEMOVE, 0, p); Send(WM_LBUTTONDOWN, MK_LBUTTON, p); });
     RunFrame([&] { Send(WM_MOUSEMOVE, MK_LBUTTON, {p.x + 36, p.y}); });
-    RunFrame([&] { SendMessageA(mainWindow, message, wParam, 0); });
+    RunFrame([&] { SendMessageW(mainWindow, message, wParam, 0); });
+    if (message == WM_RBUTTONDOWN) RunFrame([&] { Send(WM_RBUTTONUP, MK_LBUTTON, {p.x, p.y}); });
+    EXPECT_EQ(GetCapture() == mainWindow, message == WM_RBUTTONDOWN) << message;
     RunFrame([&] { Send(WM_MOUSEMOVE, MK_LBUTTON, {p.x + 200, p.y}); });
-    EXPECT_EQ(tuningSettings.responseCurve > 1.61f, message == WM_RBUTTONUP) << message;
-    RunFrame([&] { Send(WM_LBUTTONUP, 0, {p.x + 200, p.y}); });
+    EXPECT_EQ(tuningSettings.responseCurve > 1.61f, message == WM_RBUTTONDOWN) << message;
+    RunFrame([&] { Send(WM_LBUTTONUP, 0, {MAIN_CLIENT_WIDTH + 50, p.y}); });
+    const float released = tuningSettings.responseCurve;
+    RunFrame([&] { Send(WM_MOUSEMOVE, 0, p); });  // back over the window, no button down
+    EXPECT_EQ(GetCapture() == nullptr && tuningSettings.responseCurve == released, true) << message;
   }
 }
 
@@ -357,8 +369,10 @@ TEST_F(Gui, ThemeFollowsTheLightThemeValue) {
     type == REG_NONE ? RegDeleteValueA(key, "AppsUseLightTheme")
                      : RegSetValueExA(key, "AppsUseLightTheme", 0, type, reinterpret_cast<const BYTE*>(&light), size);
     EXPECT_EQ(QuerySystemDarkTheme(), dark) << type;
+    SendMessageW(mainWindow, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"ImmersiveColorSet"));  // UTF-16: a W window
+    EXPECT_EQ(darkTheme, dark) << "re-themed on the setting change";
   }
-  RegDeleteValueA(key, "AppsUseLightTheme"), RegCloseKey(key);
+  RegDeleteValueA(key, "AppsUseLightTheme"), RegCloseKey(key), ApplyTheme(guiContext, mainWindow, 0);
 }
 
 // Our binding: opaque fills, text without a box, and each frame's clear over the whole surface.
@@ -386,6 +400,145 @@ TEST_F(Gui, TrayMenuCarriesTheCommandIds) {
     for (auto [at, id] : {std::pair{0, 2001u}, {1, 2003u}, {3, 2002u}}) EXPECT_EQ(GetMenuItemID(trayMenu, at), id);
   ShowWindow(mainWindow, SW_SHOW), SendMessageA(mainWindow, WM_CLOSE, 0, 0);  // closing hides: the tray keeps us
   EXPECT_TRUE(IsWindow(mainWindow) && !IsWindowVisible(mainWindow));
+}
+
+// A window cut to a short work area: the panel scrolls its last line into view.
+TEST_F(Gui, AShortPanelScrolls) {
+  steeringState.currentTab = 2;
+  auto cut = [] { BuildMainPanel(guiContext, MAIN_CLIENT_WIDTH, 400); };
+  const std::string last = "Format: F4, ^A (Ctrl+A), !B (Alt+B)";
+  auto shown = [&] { return std::any_of(drawn.begin(), drawn.end(), [&](const Drawn& d) { return d.text == last && d.y + d.h <= 400; }); };
+  RunFrame([] {}, cut);
+  EXPECT_FALSE(shown());
+  RunFrame([] { Send(WM_MOUSEMOVE, 0, {200, 200}), Send(WM_MOUSEWHEEL, MAKEWPARAM(0, -1200), {200, 200}); }, cut);
+  RunFrame([] {}, cut);
+  EXPECT_TRUE(shown());
+  RunFrame();  // full height again: not left scrolled
+  EXPECT_LT(At("Settings").y, 60);
+}
+
+// Windows reports AltGr as Ctrl+Alt: AltGr+A is "ą" on a Polish keyboard, not select-all.
+TEST_F(Gui, AltGrTypesInsteadOfActingAsCtrl) {
+  Tab(1), SetField("M"), RunFrame(), Click("M");
+  Key('A', true), Type(L"abc");
+  Key('A', true, true), Type(L"\x0105");
+  Key('E', true, true), Key('Z', true, true);
+  Click(AWAY);
+  EXPECT_STREQ(profileNameInput, "abc\xC4\x85");
+}
+
+// Real typing: Unicode key strokes through the queue (TranslateMessage makes the WM_CHARs), a pair for 😀.
+TEST_F(Gui, UnicodeTypedThroughSendInputNamesAProfile) {
+  ShowWindow(mainWindow, SW_SHOW), SetForegroundWindow(mainWindow), SetFocus(mainWindow);
+  Tab(1), Click(POINT{At("Profile Name:").x, At("Profile Name:").y + 28});
+  std::vector<INPUT> keys;
+  for (wchar_t unit : std::wstring(L"\xE9\x20AC\x65E5\xD83D\xDE00"))
+    for (DWORD up : {0ul, DWORD(KEYEVENTF_KEYUP)}) {
+      keys.push_back({}), keys.back().type = INPUT_KEYBOARD;
+      keys.back().ki.wScan = WORD(unit), keys.back().ki.dwFlags = KEYEVENTF_UNICODE | up;
+    }
+  ASSERT_EQ(SendInput(UINT(keys.size()), keys.data(), sizeof(INPUT)), keys.size());
+  const std::string name = "\xC3\xA9\xE2\x82\xAC\xE6\x97\xA5\xF0\x9F\x98\x80";
+  for (int pass = 0; pass < 200 && name != profileNameInput; ++pass) RunFrame([] { DrainMessageQueue(); }), Sleep(5);
+  Click("Save");
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(ProfilePath(name)))) << profileNameInput;
+  ShowWindow(mainWindow, SW_HIDE);
+}
+
+// A frame is drawn when what it shows changed (the wheel, hover, theme), on WM_PAINT, and not otherwise.
+TEST_F(Gui, OnlyAChangedFrameIsDrawn) {
+  RunFrame();
+  const struct { const char* what; std::function<void()> change; int drawn; } rows[] = {
+      {"nothing", [] {}, 0},
+      {"the wheel", [] { steeringState.steering = 0; }, 1},
+      {"nothing again", [] {}, 0},
+      {"hover", [] { Send(WM_MOUSEMOVE, 0, At("Profiles")); }, 1},
+      {"dark theme", [] { ApplyTheme(guiContext, mainWindow, 1); }, 1},
+      {"paint", [] { SendMessageW(mainWindow, WM_PAINT, 0, 0); }, 1}};
+  for (const auto& r : rows) {
+    r.change();
+    EXPECT_EQ(RunFrame(), r.drawn) << r.what;
+  }
+  ApplyTheme(guiContext, mainWindow, 0);
+}
+
+// Wine makes every process per-monitor aware whatever its manifest: read the program's own.
+TEST_F(Gui, TheProgramDeclaresPerMonitorV2Awareness) {
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  const auto exe = std::filesystem::path(self).parent_path() / "tarvix.exe";
+  HMODULE image = LoadLibraryExA(exe.string().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_TRUE(image) << exe;
+  HRSRC found = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  ASSERT_TRUE(found);
+  const std::string manifest(static_cast<const char*>(LockResource(LoadResource(image, found))), SizeofResource(image, found));
+  EXPECT_NE(manifest.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2<"),
+            std::string::npos) << manifest;
+  FreeLibrary(image);
+}
+
+// The rows of a capital H drawn in the GUI font, in window pixels.
+int CapitalHeight() {
+  RunFrame([] {}, [] {
+    nk_begin(guiContext, "cap", nk_rect(0, 0, 120, 120), NK_WINDOW_NO_SCROLLBAR);  // inside its padding
+    nk_draw_text(nk_window_get_canvas(guiContext), nk_rect(24, 24, 60, 40), "H", 1, guiContext->style.font, nk_rgb(255, 255, 255), nk_rgb(0, 0, 0));
+    nk_end(guiContext);
+  });
+  int rows = 0;
+  for (int y = 0; y < 180; ++y)
+    for (int x = 0; x < 180; ++x)
+      if (GetRValue(GetPixel(nk_gdi_memory_dc(), x, y)) < 128 && ++rows) break;
+  return rows;
+}
+
+// LogPixels is read at a process's start: this test sets 144 and runs itself again to look (the run's
+// lock on the Wine desktop keeps every other test out meanwhile), then restores the value.
+TEST_F(Gui, WindowFontAndPanelScaleWithTheDpi) {
+  if (!std::getenv("TARVIX_GUI_DPI")) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
+    DWORD old = 0, size = sizeof old, dpi = 144;
+    const bool had = RegQueryValueExA(key, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old), &size) == 0;
+    RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string command = std::string("\"") + self + "\" --gtest_filter=Gui.WindowFontAndPanelScaleWithTheDpi";
+    SetEnvironmentVariableA("TARVIX_GUI_DPI", "144");
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    PROCESS_INFORMATION child = {};
+    DWORD code = 99;
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &child)) {
+      WaitForSingleObject(child.hProcess, 120000), GetExitCodeProcess(child.hProcess, &code);
+      CloseHandle(child.hProcess), CloseHandle(child.hThread);
+    }
+    SetEnvironmentVariableA("TARVIX_GUI_DPI", nullptr);
+    had ? RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old), sizeof old) : RegDeleteValueA(key, "LogPixels");
+    RegCloseKey(key);
+    EXPECT_EQ(code, 0u) << "the run at 144 DPI";
+    return;
+  }
+  ASSERT_EQ(GetDpiForWindow(mainWindow), 144u);
+  RECT client, frame;
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof monitor;
+  GetClientRect(mainWindow, &client), GetWindowRect(mainWindow, &frame);
+  GetMonitorInfoA(MonitorFromWindow(mainWindow, MONITOR_DEFAULTTONEAREST), &monitor);
+  EXPECT_EQ(client.right, 780);
+  EXPECT_TRUE(client.bottom == 960 || (client.bottom < 960 && frame.bottom - frame.top == monitor.rcWork.bottom - monitor.rcWork.top))
+      << client.bottom;
+  ExpectBothTabsFit();  // in panel units, drawn at 1.5 times
+  const int tall = CapitalHeight();
+  // As Windows sends it on a move to a 96-DPI monitor: the new DPI and a suggested rectangle.
+  RECT suggested = {0, 0, MAIN_CLIENT_WIDTH, MAIN_CLIENT_HEIGHT};
+  AdjustWindowRectExForDpi(&suggested, MAIN_WINDOW_STYLE, FALSE, 0, 96);
+  OffsetRect(&suggested, 10 - suggested.left, 10 - suggested.top);
+  SendMessageW(mainWindow, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+  GetWindowRect(mainWindow, &frame);  // Wine keeps the frame of the system's DPI: the client cannot tell
+  EXPECT_TRUE(EqualRect(&frame, &suggested));
+  const int small = CapitalHeight();
+  EXPECT_GT(small, 5);
+  EXPECT_NEAR(tall, 1.5 * small, 1.0) << small;
 }
 
 }  // namespace
