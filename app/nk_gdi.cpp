@@ -137,7 +137,6 @@ struct nk_context* nk_gdi_init(GdiFont* font, HDC windowDC, unsigned int width, 
   gdi.lastFrameSize = 0;
 
   nk_init_default(&gdi.context, &font->nk);
-  GdiInputInit(&gdi.context, WindowFromDC(windowDC));
   return &gdi.context;
 }
 
@@ -160,9 +159,9 @@ static void GdiBlit(HDC target) {
          SRCCOPY);
 }
 
-int nk_gdi_handle_event(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  // Creating the window sends messages before the context exists.
-  if (!gdi.memoryDC) return 0;
+struct nk_context* GdiContext() { return gdi.memoryDC ? &gdi.context : nullptr; }
+
+int GdiDrawingEvent(HWND window, UINT message, LPARAM lParam) {
   switch (message) {
     case WM_SIZE: {
       const unsigned int width = LOWORD(lParam);
@@ -187,7 +186,7 @@ int nk_gdi_handle_event(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
       GdiInvalidateFrame();
       return 1;
     }
-    default: return GdiInputHandleEvent(&gdi.context, window, message, wParam, lParam);
+    default: return -1;
   }
 }
 

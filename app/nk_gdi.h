@@ -39,13 +39,14 @@ int nk_gdi_render(struct nk_color clear);
 // back what the last frame drew. Null before nk_gdi_init.
 HDC nk_gdi_memory_dc();
 
-// ---- Between the two halves ----
+// ---- Between the two halves: the input half calls the drawing half ----
 
 // Window pixels per panel unit: the window's DPI / 96.
 float GdiScale();
 // The next render draws even an unchanged frame.
 void GdiInvalidateFrame();
-// Input: mouse, keyboard, focus and capture messages; 1 when consumed.
-int GdiInputHandleEvent(struct nk_context* ctx, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// Serves the system clipboard to the context's text fields.
-void GdiInputInit(struct nk_context* ctx, HWND window);
+// The context, null until nk_gdi_init.
+struct nk_context* GdiContext();
+// The drawing half's messages (size, paint): 1 when consumed, 0 when not;
+// -1 for every other message, which is input's.
+int GdiDrawingEvent(HWND window, UINT message, LPARAM lParam);

@@ -125,7 +125,8 @@ static void GdiClipboardCopy(nk_handle user, const char* text, int characters) {
 }
 
 
-void GdiInputInit(struct nk_context* ctx, HWND window) {
+// Serves the system clipboard to the context's text fields.
+static void GdiInputInit(struct nk_context* ctx, HWND window) {
   gdiInput.ctx = ctx;
   gdiInput.window = window;
   ctx->clip.copy = GdiClipboardCopy;
@@ -251,7 +252,8 @@ static void GdiReleaseAll(HWND window) {
   }
 }
 
-int GdiInputHandleEvent(struct nk_context* ctx, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// Mouse, keyboard, focus and capture messages; 1 when consumed.
+static int GdiInputHandleEvent(struct nk_context* ctx, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   // Client pixels, signed (with the capture held they go negative), in panel units.
   const float scale = GdiScale();
   const int x = static_cast<int>(static_cast<short>(LOWORD(lParam)) / scale);
@@ -292,4 +294,15 @@ int GdiInputHandleEvent(struct nk_context* ctx, HWND window, UINT message, WPARA
     }
     default: return 0;
   }
+}
+
+int nk_gdi_handle_event(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  struct nk_context* ctx = GdiContext();
+  // Creating the window sends messages before the context exists.
+  if (!ctx) return 0;
+  const int drawing = GdiDrawingEvent(window, message, lParam);
+  if (drawing >= 0) return drawing;
+  // Once per context: a fresh one has no clipboard yet.
+  if (!ctx->clip.paste) GdiInputInit(ctx, window);
+  return GdiInputHandleEvent(ctx, window, message, wParam, lParam);
 }
