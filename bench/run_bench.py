@@ -558,23 +558,14 @@ def host_micro(path, min_time):
             "results": rows}
 
 
-def panel_pass(bindir, passes):
-    exe = os.path.join(bindir, "tarvix_panel_bench.exe")
+def wine_bench(bindir, name, argument):
+    """One of the Windows benchmark programs (tarvix_panel_bench, tarvix_write_bench): its JSON."""
+    exe = os.path.join(bindir, name + ".exe")
     if not os.path.exists(exe):
         return None
-    run = subprocess.run(["wine", exe, str(passes)], capture_output=True, text=True, timeout=300)
+    run = subprocess.run(["wine", exe, str(argument)], capture_output=True, text=True, timeout=300)
     if run.returncode != 0:
-        fail("panel benchmark failed: " + run.stderr)
-    return json.loads(run.stdout)
-
-
-def write_pass(bindir, seconds):
-    exe = os.path.join(bindir, "tarvix_write_bench.exe")
-    if not os.path.exists(exe):
-        return None
-    run = subprocess.run(["wine", exe, str(seconds)], capture_output=True, text=True, timeout=300)
-    if run.returncode != 0:
-        fail("write benchmark failed: " + run.stderr)
+        fail("%s failed: %s" % (name, run.stderr))
     return json.loads(run.stdout)
 
 
@@ -718,9 +709,9 @@ def main():
     print("run_bench: native engine micro-benchmarks", flush=True)
     report["host_micro"] = host_micro(opts.host_bench, opts.micro_min_time)
     print("run_bench: panel pass under Wine", flush=True)
-    report["panel_pass"] = panel_pass(opts.bin, opts.panel_passes)
+    report["panel_pass"] = wine_bench(opts.bin, "tarvix_panel_bench", opts.panel_passes)
     print("run_bench: output ticks during slow writes under Wine", flush=True)
-    report["write_pass"] = write_pass(opts.bin, opts.write_seconds)
+    report["write_pass"] = wine_bench(opts.bin, "tarvix_write_bench", opts.write_seconds)
     game = start_game(work)
     try:
         windows = [(w, {"hidden": 1, "shown": 0}[w]) for w in opts.windows.split(",")]
