@@ -15,6 +15,8 @@ struct GdiFont {
   int height;              // character cell height in window pixels (tmHeight)
   HFONT handle;
   HDC dc;                  // screen-compatible DC with the font selected, for measuring only
+  int asciiWidths[95];     // advance widths of ' ' to '~', in window pixels, when haveAsciiWidths
+  int haveAsciiWidths;
 };
 
 // The last frame drawn, kept to tell whether the next one differs. Sized for
@@ -76,6 +78,19 @@ static float GdiTextWidth(nk_handle handle, float height, const char* text, int 
   (void)height;  // the font has one size
   const GdiFont* font = static_cast<const GdiFont*>(handle.ptr);
   if (!font || !text || length <= 0) return 0.0f;
+  // Every frame measures every label: printable ASCII is summed from the
+  // font's advance widths (GDI's extent is that sum, without kerning), which
+  // saves a GDI call per text.
+  if (font->haveAsciiWidths) {
+    LONG sum = 0;
+    int i = 0;
+    for (; i < length; ++i) {
+      const unsigned char c = static_cast<unsigned char>(text[i]);
+      if (c < 32 || c > 126) break;
+      sum += font->asciiWidths[c - 32];
+    }
+    if (i == length) return static_cast<float>(sum) / GdiScale();
+  }
   WCHAR wide[GDI_TEXT_PIECE];
   LONG total = 0;
   while (length > 0) {
@@ -102,6 +117,7 @@ static void GdiBuildFont(GdiFont* font) {
   if (old) DeleteObject(old);
   TEXTMETRICW metrics;
   if (GetTextMetricsW(font->dc, &metrics)) font->height = metrics.tmHeight;
+  font->haveAsciiWidths = GetCharWidth32W(font->dc, 32, 126, font->asciiWidths) != 0;
   font->nk.height = static_cast<float>(font->height) / GdiScale();
 }
 
