@@ -392,6 +392,11 @@ TEST_F(Gui, BindingFillsOpaqueDrawsBareTextAndClearsEverything) {
   EXPECT_EQ(seen[RGB(0, 255, 0)], 0) << "no box behind them";
   nk_gdi_render(nk_rgba(4, 5, 6, 0));  // no command left: the clear alone
   for (POINT p : {POINT{100, 50}, POINT{519, 639}}) EXPECT_EQ(GetPixel(nk_gdi_memory_dc(), p.x, p.y), RGB(4, 5, 6));
+  // Printable ASCII is summed from the font's widths; text with any other character is measured by GDI whole.
+  const nk_user_font* font = guiContext->style.font;
+  auto width = [font](const std::string& s) { return font->width(font->userdata, font->height, s.data(), int(s.size())); };
+  for (std::string s : {" ", "Sensitivity", "W i~ {}", "Profile 1: AVA|"})
+    EXPECT_NEAR(width(s), width(s + "\xC3\xA9") - width("\xC3\xA9"), 1e-3) << s;
 }
 
 TEST_F(Gui, TrayMenuCarriesTheCommandIds) {
