@@ -283,7 +283,9 @@ HICON LoadAppIcon(int size) {
   }
 
   HINSTANCE self = GetModuleHandleA(nullptr);
-  if (!icon) icon = static_cast<HICON>(LoadImageA(self, MAKEINTRESOURCEA(STANDARD_APP_ICON_ID), IMAGE_ICON, size, size, 0));
+  if (!icon) {
+    icon = static_cast<HICON>(LoadImageA(self, MAKEINTRESOURCEA(STANDARD_APP_ICON_ID), IMAGE_ICON, size, size, 0));
+  }
   // Our own icon group, so the tray entry and the title bar are never blank.
   if (!icon) icon = static_cast<HICON>(LoadImageA(self, "ICON", IMAGE_ICON, size, size, 0));
   return icon;
