@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/dpi.h"
 #include "app/nk_gdi.h"
 #include "engine/steering.h"
 #include "input/hotkeys.h"
@@ -30,6 +31,17 @@ static constexpr int TRAY_RETRY_COUNT = 15;
 static UINT taskbarCreatedMessage;
 static int trayRetriesLeft;
 static constexpr WORD STANDARD_APP_ICON_ID = 32512;
+
+// The title bar's and Alt+Tab's icons, each drawn at its size for the DPI;
+// the ones they replace were ours.
+static void SetMainWindowIcons(HWND window, unsigned int dpi) {
+  const struct { WPARAM kind; int metric; } icons[] = {{ICON_SMALL, SM_CXSMICON}, {ICON_BIG, SM_CXICON}};
+  for (const auto& icon : icons) {
+    const LPARAM made = reinterpret_cast<LPARAM>(LoadAppIcon(DpiSystemMetric(icon.metric, dpi)));
+    HICON old = reinterpret_cast<HICON>(SendMessageW(window, WM_SETICON, icon.kind, made));
+    if (old) DestroyIcon(old);
+  }
+}
 
 static int ProcessIsElevated() {
   HANDLE token;
@@ -124,6 +136,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       // Moved to a monitor of another scale: the font and every size follow,
       // and the window takes the rectangle Windows suggests for the new DPI.
       if (guiContext) nk_gdi_set_dpi(LOWORD(wParam));
+      SetMainWindowIcons(window, LOWORD(wParam));
       if (lParam) PlaceMainWindow(window, reinterpret_cast<const RECT*>(lParam));
       return 0;
 
@@ -198,7 +211,7 @@ void PlaceMainWindow(HWND window, const RECT* wanted) {
 void SizeMainWindowForDpi(HWND window, unsigned int dpi) {
   RECT frame = {0, 0, MulDiv(MAIN_CLIENT_WIDTH, static_cast<int>(dpi), 96),
                 MulDiv(MAIN_CLIENT_HEIGHT, static_cast<int>(dpi), 96)};
-  AdjustWindowRectExForDpi(&frame, MAIN_WINDOW_STYLE, FALSE, 0, dpi);
+  DpiAdjustFrame(&frame, MAIN_WINDOW_STYLE, dpi);
   RECT now = {};
   GetWindowRect(window, &now);
   OffsetRect(&frame, now.left - frame.left, now.top - frame.top);
@@ -206,17 +219,13 @@ void SizeMainWindowForDpi(HWND window, unsigned int dpi) {
 }
 
 HWND CreateMainWindow(HINSTANCE instance) {
-  // Both class icons share one handle, separate from the tray's own.
-  HICON icon = LoadAppIcon();
-
   // A Unicode window: typed text arrives as UTF-16, whatever the code page.
   WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof windowClass;
   windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
   windowClass.lpfnWndProc = MainWindowProc;
   windowClass.hInstance = instance;
-  windowClass.hIcon = icon;
-  windowClass.hIconSm = icon;
+  // No class icons: the window's own follow its DPI.
   windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   windowClass.lpszClassName = TARVIX_MAIN_CLASS_W;
@@ -225,11 +234,14 @@ HWND CreateMainWindow(HINSTANCE instance) {
 
   // Made at 96-DPI size, then sized for the DPI of the monitor it landed on.
   RECT frame = {0, 0, MAIN_CLIENT_WIDTH, MAIN_CLIENT_HEIGHT};
-  AdjustWindowRectExForDpi(&frame, MAIN_WINDOW_STYLE, FALSE, 0, 96);
+  DpiAdjustFrame(&frame, MAIN_WINDOW_STYLE, 96);
   HWND window = CreateWindowExW(0, TARVIX_MAIN_CLASS_W, TARVIX_TITLE_W, MAIN_WINDOW_STYLE, CW_USEDEFAULT,
                                 CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
                                 nullptr, instance, nullptr);
-  if (window) SizeMainWindowForDpi(window, GetDpiForWindow(window));
+  if (window) {
+    SizeMainWindowForDpi(window, DpiOfWindow(window));
+    SetMainWindowIcons(window, DpiOfWindow(window));
+  }
   return window;
 }
 
@@ -242,11 +254,11 @@ struct nk_context* CreateGui(HWND window) {
   RECT client = {};
   GetClientRect(window, &client);
   guiContext = nk_gdi_init(guiFont, deviceContext, static_cast<unsigned int>(client.right),
-                           static_cast<unsigned int>(client.bottom), GetDpiForWindow(window));
+                           static_cast<unsigned int>(client.bottom), DpiOfWindow(window));
   return guiContext;
 }
 
-HICON LoadAppIcon() {
+HICON LoadAppIcon(int size) {
   char path[APP_PATH_SIZE];
   HICON icon = nullptr;
 
@@ -267,18 +279,21 @@ HICON LoadAppIcon() {
   }
   if (havePath) {
     icon = static_cast<HICON>(
-        LoadImageA(nullptr, path, IMAGE_ICON, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE));
+        LoadImageA(nullptr, path, IMAGE_ICON, size, size, LR_LOADFROMFILE));
   }
 
   HINSTANCE self = GetModuleHandleA(nullptr);
-  if (!icon) icon = LoadIconA(self, MAKEINTRESOURCEA(STANDARD_APP_ICON_ID));
+  if (!icon) {
+    icon = static_cast<HICON>(LoadImageA(self, MAKEINTRESOURCEA(STANDARD_APP_ICON_ID), IMAGE_ICON, size, size, 0));
+  }
   // Our own icon group, so the tray entry and the title bar are never blank.
-  if (!icon) icon = static_cast<HICON>(LoadImageA(self, "ICON", IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+  if (!icon) icon = static_cast<HICON>(LoadImageA(self, "ICON", IMAGE_ICON, size, size, 0));
   return icon;
 }
 
 void AddTrayIcon(HWND window) {
-  trayIcon = LoadAppIcon();
+  // The notification area is drawn at the system DPI.
+  trayIcon = LoadAppIcon(DpiSystemMetric(SM_CXSMICON, DpiOfSystem()));
 
   trayIconData.cbSize = sizeof trayIconData;
   trayIconData.hWnd = window;

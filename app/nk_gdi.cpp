@@ -109,11 +109,16 @@ static float GdiTextWidth(nk_handle handle, float height, const char* text, int 
 
 // Makes the font at the current scale, replacing the one it had.
 static void GdiBuildFont(GdiFont* font) {
+  HFONT made = CreateFontA(GdiPx(static_cast<float>(font->designHeight)), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                           FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                           DEFAULT_PITCH | FF_DONTCARE, font->face);
+  if (!made && font->handle) return;  // text goes on in the old size
   HFONT old = font->handle;
-  font->handle = CreateFontA(GdiPx(static_cast<float>(font->designHeight)), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
-                             FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, font->face);
-  SelectObject(font->dc, font->handle);
+  font->handle = made;
+  // A font still selected into a DC cannot be deleted: the frames' DC holds
+  // the old one since the last text it drew.
+  SelectObject(font->dc, made);
+  if (gdi.memoryDC) SelectObject(gdi.memoryDC, made);
   if (old) DeleteObject(old);
   TEXTMETRICW metrics;
   if (GetTextMetricsW(font->dc, &metrics)) font->height = metrics.tmHeight;

@@ -18,7 +18,8 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/app/main_win32.cpp)
   set(_rc "")
   if(EXISTS ${PROJECT_SOURCE_DIR}/app/tarvix.rc)
     set(_rc ${PROJECT_SOURCE_DIR}/app/tarvix.rc)
-    set_source_files_properties(${_rc} PROPERTIES OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/app/tarvix.manifest)
+    set_source_files_properties(${_rc} PROPERTIES OBJECT_DEPENDS
+                                "${PROJECT_SOURCE_DIR}/app/tarvix.manifest;${PROJECT_SOURCE_DIR}/app/icon/tarvix.ico")
   endif()
   add_executable(tarvix WIN32 ${PROJECT_SOURCE_DIR}/app/main_win32.cpp ${_rc})
   target_link_libraries(tarvix PRIVATE tarvix_gui tarvix_system_win32 tarvix_pad_bus_win32 winmm

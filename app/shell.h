@@ -49,7 +49,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 // Registers "TXMainWnd" (a Unicode class) and creates the hidden main window
 // with a 520 x 640 client area at 96 DPI, scaled to the window's DPI and never
-// taller than its monitor's work area. Null when creation fails.
+// taller than its monitor's work area, its icons at that DPI's sizes. Null
+// when creation fails.
 HWND CreateMainWindow(HINSTANCE instance);
 // Sizes the main window for a DPI; PlaceMainWindow puts it at a rectangle
 // kept within its monitor's work area.
@@ -60,9 +61,10 @@ void PlaceMainWindow(HWND window, const RECT* wanted);
 // guiFont and guiContext. Null when any of them cannot be made.
 struct nk_context* CreateGui(HWND window);
 
-// icon.ico beside the exe, else icon resource 32512, else our "ICON" group;
+// icon.ico beside the exe, else icon resource 32512, else our "ICON" group,
+// at size x size pixels (the image of that size, or the next one scaled);
 // may still be null.
-HICON LoadAppIcon();
+HICON LoadAppIcon(int size);
 
 void AddTrayIcon(HWND window);
 void RebuildTrayMenu();

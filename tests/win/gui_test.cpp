@@ -15,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "app/dpi.h"
 #include "app/nk_gdi.h"
 #include "app/shell.h"
 #include "engine/output_link.h"
@@ -496,6 +497,13 @@ int CapitalHeight() {
   return rows;
 }
 
+int IconWidth(HICON icon) {
+  ICONINFO info = {};
+  BITMAP bitmap = {};
+  if (GetIconInfo(icon, &info)) GetObjectA(info.hbmColor, sizeof bitmap, &bitmap), DeleteObject(info.hbmColor), DeleteObject(info.hbmMask);
+  return bitmap.bmWidth;
+}
+
 // LogPixels is read at a process's start: this test sets 144 and runs itself again to look (the run's
 // lock on the Wine desktop keeps every other test out meanwhile), then restores the value.
 TEST_F(Gui, WindowFontAndPanelScaleWithTheDpi) {
@@ -533,7 +541,25 @@ TEST_F(Gui, WindowFontAndPanelScaleWithTheDpi) {
   EXPECT_TRUE(client.bottom == 960 || (client.bottom < 960 && frame.bottom - frame.top == monitor.rcWork.bottom - monitor.rcWork.top))
       << client.bottom;
   ExpectBothTabsFit();  // in panel units, drawn at 1.5 times
+  // The small icons at 150%: the tray's at the system DPI, the title bar's at the window's.
+  const auto titleIcon = [] { return IconWidth(HICON(SendMessageW(mainWindow, WM_GETICON, ICON_SMALL, 0))); };
+  AddTrayIcon(mainWindow);
+  EXPECT_EQ(IconWidth(trayIcon), 24);
+  EXPECT_EQ(titleIcon(), 24);
+  RemoveTrayIcon();
+  // As on a Windows without the DPI calls (before 10 1607): the system DPI's answers, in other units alike.
+  const DpiFunctions present = dpiFunctions;
+  RECT plain = {0, 0, 780, 960}, wanted = plain;
+  AdjustWindowRectExForDpi(&wanted, MAIN_WINDOW_STYLE, FALSE, 0, 144);
+  dpiFunctions = {1, nullptr, nullptr, nullptr, nullptr};
+  DpiAdjustFrame(&plain, MAIN_WINDOW_STYLE, 144);
+  EXPECT_TRUE(EqualRect(&plain, &wanted));
+  EXPECT_EQ(DpiOfWindow(mainWindow), 144u);
+  for (unsigned int dpi : {96u, 120u, 144u, 192u})
+    for (int metric : {SM_CXSMICON, SM_CXICON}) EXPECT_EQ(DpiSystemMetric(metric, dpi), GetSystemMetricsForDpi(metric, dpi)) << dpi;
+  dpiFunctions = present;
   const int tall = CapitalHeight();
+  const HGDIOBJ tallFont = GetCurrentObject(nk_gdi_memory_dc(), OBJ_FONT);  // selected by the text just drawn
   // As Windows sends it on a move to a 96-DPI monitor: the new DPI and a suggested rectangle.
   RECT suggested = {0, 0, MAIN_CLIENT_WIDTH, MAIN_CLIENT_HEIGHT};
   AdjustWindowRectExForDpi(&suggested, MAIN_WINDOW_STYLE, FALSE, 0, 96);
@@ -541,6 +567,8 @@ TEST_F(Gui, WindowFontAndPanelScaleWithTheDpi) {
   SendMessageW(mainWindow, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
   GetWindowRect(mainWindow, &frame);  // Wine keeps the frame of the system's DPI: the client cannot tell
   EXPECT_TRUE(EqualRect(&frame, &suggested));
+  EXPECT_EQ(GetObjectType(tallFont), 0u) << "the font it replaced is deleted";
+  EXPECT_EQ(titleIcon(), 16);
   const int small = CapitalHeight();
   EXPECT_GT(small, 5);
   EXPECT_NEAR(tall, 1.5 * small, 1.0) << small;
