@@ -12,7 +12,8 @@ int VJoyOwnerProcessName(uint16_t, char*, size_t) { return 0; }
 void VJoyPause(uint32_t) {}
 int PadBusFindPath(char*, size_t) { return 0; }
 void* PadBusOpen(const char*) { return nullptr; }
-PadBusAnswer PadBusRequest(void*, uint32_t, const void*, uint32_t) { return PAD_BUS_FAILED; }
+uint32_t PadBusRequest(void*, uint32_t, const void*, uint32_t) { return PAD_ERROR_INVALID_HANDLE; }
+void PadBusCancel(void*) {}
 void PadBusClose(void*) {}
 
 int SystemLeftButtonDown() { return 0; }

@@ -42,8 +42,9 @@ void Publish(const PublishedOutputs& outputs) {
 }  // namespace
 
 void OutputTick() {
-  // A device lost on the way comes back here; the publish below is then whole.
-  OutputRetryIfLost(SystemClockMicros());
+  // A bind that has ended (the pad's switch, a lost device back) is taken
+  // here; the publish below is then whole.
+  OutputTakeBinds(SystemClockMicros());
   AutoCenterStep();
   const int32_t left = SystemLeftButtonDown() ? 1 : 0;
   steeringState.leftButtonHeld = left;

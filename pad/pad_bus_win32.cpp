@@ -1,6 +1,7 @@
 // The real bus seam: ViGEmBus found by its device interface, opened
-// overlapped, each request waited for on its own event. Linked into the
-// program only; test builds link the fake bus (tools/fakebus) instead.
+// overlapped, each request waited for on the handle's event or ended by a
+// cancel from another thread. Linked into the program only; test builds link
+// the fake bus (tools/fakebus) instead.
 #include <windows.h>
 #include <setupapi.h>
 #include <winioctl.h>
@@ -24,6 +25,14 @@ static_assert(PAD_REQUEST_PLUGIN_TARGET ==
               PAD_REQUEST_SUBMIT_REPORT ==
                   CTL_CODE(FILE_DEVICE_BUS_EXTENDER, 0x801 + 0x201, METHOD_BUFFERED, FILE_WRITE_DATA),
               "the bus's request codes");
+static_assert(PAD_ERROR_FILE_NOT_FOUND == ERROR_FILE_NOT_FOUND && PAD_ERROR_ACCESS_DENIED == ERROR_ACCESS_DENIED &&
+                  PAD_ERROR_INVALID_HANDLE == ERROR_INVALID_HANDLE && PAD_ERROR_BAD_COMMAND == ERROR_BAD_COMMAND &&
+                  PAD_ERROR_NOT_SUPPORTED == ERROR_NOT_SUPPORTED && PAD_ERROR_DEV_NOT_EXIST == ERROR_DEV_NOT_EXIST &&
+                  PAD_ERROR_INVALID_PARAMETER == ERROR_INVALID_PARAMETER &&
+                  PAD_ERROR_NO_MORE_ITEMS == ERROR_NO_MORE_ITEMS && PAD_ERROR_OPERATION_ABORTED == ERROR_OPERATION_ABORTED &&
+                  PAD_ERROR_DEVICE_NOT_CONNECTED == ERROR_DEVICE_NOT_CONNECTED &&
+                  PAD_ERROR_DEVICE_REMOVED == ERROR_DEVICE_REMOVED,
+              "winerror.h's numbers (MinGW's lacks 433 and 483)");
 
 int PadBusFindPath(char* path, size_t size) {
   HDEVINFO set = SetupDiGetClassDevsA(&PAD_BUS_INTERFACE, nullptr, nullptr,
@@ -49,33 +58,56 @@ int PadBusFindPath(char* path, size_t size) {
   return found;
 }
 
-// The one open bus's request event, made with it: a publish creates nothing.
-static HANDLE padBusEvent;
+// An open bus: its handle, the event its requests complete on (made with it,
+// so a publish creates nothing), and the event a cancel sets.
+struct PadBusHandle {
+  HANDLE file;
+  HANDLE done;
+  HANDLE cancel;
+};
 
 void* PadBusOpen(const char* path) {
-  if (!padBusEvent) padBusEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (!padBusEvent) return nullptr;
-  HANDLE bus = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED,
-                           nullptr);
-  return bus == INVALID_HANDLE_VALUE ? nullptr : bus;
-}
-
-PadBusAnswer PadBusRequest(void* bus, uint32_t code, const void* record, uint32_t size) {
-  // Requests go one at a time, each waited for, so one event serves them all.
-  OVERLAPPED overlapped = {};
-  overlapped.hEvent = padBusEvent;
-  ResetEvent(padBusEvent);
-  DWORD transferred = 0;
-  BOOL done = DeviceIoControl(static_cast<HANDLE>(bus), code, const_cast<void*>(record), size,
-                              nullptr, 0, &transferred, &overlapped);
-  if (!done && GetLastError() == ERROR_IO_PENDING) {
-    done = GetOverlappedResult(static_cast<HANDLE>(bus), &overlapped, &transferred, TRUE);
+  HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  PadBusHandle* bus = new PadBusHandle{file, CreateEventA(nullptr, TRUE, FALSE, nullptr),
+                                       CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+  if (!bus->done || !bus->cancel) {
+    PadBusClose(bus);
+    return nullptr;
   }
-  const DWORD error = done ? ERROR_SUCCESS : GetLastError();
-  if (done) return PAD_BUS_DONE;
-  return error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED ? PAD_BUS_UNKNOWN_REQUEST
-                                                                          : PAD_BUS_FAILED;
+  return bus;
 }
 
-void PadBusClose(void* bus) { CloseHandle(static_cast<HANDLE>(bus)); }
+uint32_t PadBusRequest(void* handle, uint32_t code, const void* record, uint32_t size) {
+  // Requests on one handle go one at a time (the bind's, then the loop's), so
+  // one event serves them all.
+  PadBusHandle* bus = static_cast<PadBusHandle*>(handle);
+  OVERLAPPED overlapped = {};
+  overlapped.hEvent = bus->done;
+  ResetEvent(bus->done);
+  DWORD transferred = 0;
+  if (DeviceIoControl(bus->file, code, const_cast<void*>(record), size, nullptr, 0, &transferred, &overlapped)) {
+    return ERROR_SUCCESS;
+  }
+  const DWORD error = GetLastError();
+  if (error != ERROR_IO_PENDING) return error;
+  // Only the bind's requests are held: wait-ready sits in a queue of the
+  // framework's, which completes it at once when cancelled (STATUS_CANCELLED);
+  // 1.16 holds a plug-in until its own sweep, within about a second. Reports
+  // and unplugs are answered at once. The overlapped record lives until the
+  // request has completed either way.
+  HANDLE events[2] = {bus->done, bus->cancel};
+  if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) CancelIoEx(bus->file, &overlapped);
+  return GetOverlappedResult(bus->file, &overlapped, &transferred, TRUE) ? ERROR_SUCCESS : GetLastError();
+}
+
+void PadBusCancel(void* handle) { SetEvent(static_cast<PadBusHandle*>(handle)->cancel); }
+
+void PadBusClose(void* handle) {
+  PadBusHandle* bus = static_cast<PadBusHandle*>(handle);
+  CloseHandle(bus->file);
+  if (bus->done) CloseHandle(bus->done);
+  if (bus->cancel) CloseHandle(bus->cancel);
+  delete bus;
+}

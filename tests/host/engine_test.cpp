@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
+#include <thread>
 #include <vector>
 
 #include "engine/output_link.h"
@@ -234,26 +236,60 @@ TEST(PadReport, WheelOnTheStickPedalsOnTheTriggers) {
   }
 }
 
+// What the bus's answers mean, from the driver's own statuses: only a bus or a pad gone away lets the pad go.
+TEST(PadBus, AnswersMeanWhatTheDriverMeans) {
+  const uint32_t REPORT = PAD_REQUEST_SUBMIT_REPORT, READY = PAD_REQUEST_WAIT_DEVICE_READY,
+                 PLUG = PAD_REQUEST_PLUGIN_TARGET, VERSION = PAD_REQUEST_CHECK_VERSION, UNPLUG = PAD_REQUEST_UNPLUG_TARGET;
+  const PadBusOutcome DONE = PAD_OUTCOME_DONE, AGAIN = PAD_OUTCOME_TRANSIENT, UNKNOWN = PAD_OUTCOME_UNKNOWN_REQUEST,
+                      REFUSED = PAD_OUTCOME_REFUSED, GONE = PAD_OUTCOME_GONE;
+  struct Row { uint32_t code, error; PadBusOutcome outcome; };
+  const Row rows[] = {
+      {REPORT, 0, DONE}, {UNPLUG, 0, DONE}, {READY, 0, DONE},
+      {REPORT, 259, AGAIN}, {READY, 259, REFUSED},   // no read of the game's driver waits
+      {READY, 87, UNKNOWN}, {REPORT, 87, REFUSED},   // 1.16 does not know wait-ready
+      {PLUG, 87, REFUSED}, {VERSION, 87, REFUSED},    // the serial is taken
+      {VERSION, 50, REFUSED}, {REPORT, 50, REFUSED},  // another version
+      {READY, 483, AGAIN}, {REPORT, 483, REFUSED},    // the pad has not started within the bus's second
+      {READY, 995, GONE}, {REPORT, 995, REFUSED},     // the pad's wait queue purged as it goes
+      {REPORT, 55, GONE}, {READY, 55, GONE}, {REPORT, 433, GONE}, {REPORT, 2, GONE}, {REPORT, 5, GONE},
+      {PLUG, 22, GONE}, {UNPLUG, 22, GONE}, {REPORT, 6, GONE}, {REPORT, 1167, GONE}, {VERSION, 1617, GONE},
+      {REPORT, 31, REFUSED}, {READY, 317, REFUSED}, {0, 259, REFUSED},
+  };
+  for (const Row& r : rows) EXPECT_EQ(PadBusOutcomeFor(r.code, r.error), r.outcome) << r.code << " " << r.error;
+}
+
 // The output layer over the fake bus and the fake vJoy: the start-up binds only the chosen output and falls back to
-// vJoy; a switch binds the new one before the old one goes; a lost pad comes back; the bus sees the order it expects.
+// vJoy; a switch binds the new one before the old one goes; a refused report stays plugged in and goes again at the
+// next tick; a pad gone away comes back; the pad binds on its own thread, and the ticks go on while the bus holds it;
+// the bus sees the order it expects.
 TEST(OutputLink, StartSwitchLoseAndReleaseInTheBussOrder) {
-  enum Act { START, TICK, TO_VJOY, TO_PAD, RELEASE };
+  enum Act { START, TICK, TO_VJOY, TO_PAD, RELEASE, TICKING };  // TICKING: in real time, until a tick takes the bind
   struct Step { Act act; int chosen; FakeBusAnswers bus; int vjoy; const char* calls; const char* notice; int pad; };
   auto B = [](auto change) { FakeBusAnswers a; change(a); return a; };
-  const char* plug = "Open CheckVersion(8,1)=1 PlugIn(16,1,0,0,0)=0 PlugIn(16,2,0,0,0)=1 ";
+  const FakeBusAnswers slow = B([](auto& a) { a.readyHoldMs = 1000; }), stuck = B([](auto& a) { a.readyHoldMs = -1; });
+  const char* plug = "Open CheckVersion(8,1)=0 PlugIn(16,1,0,0,0)=87 PlugIn(16,2,0,0,0)=0 ";
+  const char* rebind = "Open CheckVersion(8,1)=0 PlugIn(16,1,0,0,0)=0 ";
+  const char* lost = "Xbox pad: Disconnected, retrying";
   const Step steps[] = {
-      {START, 1, {}, 1, "+WaitReady(8,2)=1 ", "", 1}, {TICK, 1, {}, 1, "Report(20,2,0,0,0,15045,0,0,0)=1 ", "", 1},
-      {TICK, 1, B([](auto& a) { a.reportsLeft = 0; }), 1, "Report(20,2,0,0,0,15045,0,0,0)=0 Unplug(8,2)=0 Close ", "Xbox pad: Disconnected, retrying", 1},
-      {TICK, 1, {}, 1, "", "Xbox pad: Disconnected, retrying", 1},  // a second from here
-      {TICK, 1, {}, 1, "Open CheckVersion(8,1)=1 PlugIn(16,1,0,0,0)=1 WaitReady(8,1)=1 Report(20,1,0,0,0,15045,0,0,0)=1 ", "", 1},
-      {TO_PAD, 1, B([](auto& a) { a.present = 0; }), 1, "", "", 1},  // in use already
-      {TO_VJOY, 1, {}, 0, "", "vJoy is installed but not enabled.", 1}, {TO_VJOY, 0, {}, 1, "Unplug(8,1)=1 Close ", "", 0},
-      {TO_PAD, 0, B([](auto& a) { a.present = 0; }), 1, "", "Xbox pad: ViGEmBus not found", 0},
-      {TO_PAD, 1, {}, 1, "Open CheckVersion(8,1)=1 PlugIn(16,1,0,0,0)=1 WaitReady(8,1)=1 ", "", 1},
-      {RELEASE, 1, {}, 1, "Unplug(8,1)=1 Close ", "", 1},
-      {START, 1, B([](auto& a) { a.knowsWaitReady = 0; }), 1, "+WaitReady(8,2)=unknown ", "", 1},
+      {START, 1, {}, 1, "+WaitReady(8,2)=0 ", "", 1},
+      {TICK, 1, B([](auto& a) { a.refuseReports = 1; }), 1, "Report(20,2,0,0,0,15045,0,0,0)=259 ", "", 1},
+      {TICK, 1, {}, 1, "Report(20,2,0,0,0,15045,0,0,0)=0 ", "", 1},  // the same pad, at the next tick
+      {TICK, 1, B([](auto& a) { a.reportsLeft = 0; }), 1, "Report(20,2,0,0,0,15045,0,0,0)=22 Unplug(8,2)=22 Close ", lost, 1},
+      {TICK, 1, {}, 1, "", lost, 1},                                    // a second from here
+      {TICK, 1, {}, 1, "-WaitReady(8,1)=0 ", lost, 1},                  // on its own thread
+      {TICK, 1, {}, 1, "Report(20,1,0,0,0,15045,0,0,0)=0 ", "", 1},      // taken at the next tick
+      {TO_PAD, 1, B([](auto& a) { a.present = 0; }), 1, "", "", 1},     // in use already
+      {TO_VJOY, 1, {}, 0, "", "vJoy is installed but not enabled.", 1}, {TO_VJOY, 0, {}, 1, "Unplug(8,1)=0 Close ", "", 0},
+      {TO_PAD, 0, B([](auto& a) { a.present = 0; }), 1, "", "", 0},
+      {TICK, 0, {}, 1, "", "Xbox pad: ViGEmBus not found", 0},
+      {TO_PAD, 0, slow, 1, "-", "", 0}, {TICKING, 1, slow, 1, "WaitReady(8,1)=0 Report(20,1,0,0,0,15045,0,0,0)=0 ", "", 1},
+      {TO_VJOY, 0, {}, 1, "Unplug(8,1)=0 Close ", "", 0},
+      {TO_PAD, 0, stuck, 1, "-", "", 0}, {TICK, 0, stuck, 1, "", "", 0},  // vJoy goes on meanwhile
+      {RELEASE, 0, stuck, 1, "WaitReady(8,1)=995 Unplug(8,1)=0 Close ", "", 0},  // the exit cancels it
+      {START, 1, B([](auto& a) { a.knowsWaitReady = 0; }), 1, "+WaitReady(8,2)=87 ", "", 1},
+      {START, 1, stuck, 1, "+WaitReady(8,2)=995 Unplug(8,2)=0 Close ", "Xbox pad: ViGEmBus refused, using vJoy", 0},
       {START, 1, B([](auto& a) { a.present = 0; }), 1, "", "Xbox pad: ViGEmBus not found, using vJoy", 0},
-      {START, 1, B([](auto& a) { a.version = 2; }), 1, "Open CheckVersion(8,1)=0 Close ", "Xbox pad: ViGEmBus refused, using vJoy", 0},
+      {START, 1, B([](auto& a) { a.version = 2; }), 1, "Open CheckVersion(8,1)=50 Close ", "Xbox pad: ViGEmBus refused, using vJoy", 0},
       {START, 7, {}, 1, "", "", 0}, {START, 1, B([](auto& a) { a.opens = 0; }), 0, "", "Xbox pad: ViGEmBus refused, using vJoy", 0},
   };
   ResetToDefaults(), FakeSystemReset(), FakeBusReset();
@@ -261,17 +297,29 @@ TEST(OutputLink, StartSwitchLoseAndReleaseInTheBussOrder) {
   for (const Step& s : steps) {
     SCOPED_TRACE(&s - steps);
     if (s.act == START) OutputRelease(), FakeBusReset(), tuningSettings.outputDevice = s.chosen;
-    fakeBus.answers = s.bus, fakeBus.calls.clear(), vjoyFake = VJoyFakeAnswers{}, vjoyFake.enabled = s.vjoy;
+    if (PadBindEnded(0)) fakeBus.answers = s.bus;  // else the bind's thread reads them
+    vjoyFake = VJoyFakeAnswers{}, vjoyFake.enabled = s.vjoy;
     if (s.act == START) VJoyFakeInstall();
     fakeSystem.clockMicros += 1000000;
-    const int done = s.act == START ? OutputStart() : s.act == TICK ? (OutputTick(), 1) : s.act == RELEASE ? (OutputRelease(), 1)
-                                                                   : OutputSwitch(s.act == TO_PAD ? OUTPUT_PAD : OUTPUT_VJOY);
-    EXPECT_EQ(fakeBus.calls, s.calls[0] == '+' ? plug + std::string(s.calls + 1) : s.calls);
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point begun = Clock::now();
+    Clock::time_point last = begun;
+    Clock::duration gap{};
+    const int done = s.act == START ? OutputStart() : s.act == TO_VJOY ? OutputSwitch(OUTPUT_VJOY) : s.act == TO_PAD ? OutputSwitch(OUTPUT_PAD)
+                                                    : s.act == RELEASE ? (OutputRelease(), 1) : (OutputTick(), 1);
+    while (s.act == TICKING && outputLink.padBind != OUTPUT_PAD_BIND_NONE && last - begun < std::chrono::seconds(3)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(4)), OutputTick();
+      gap = std::max(gap, Clock::now() - last), last = Clock::now();
+    }
+    EXPECT_TRUE(s.act != TICKING || (last - begun > std::chrono::milliseconds(900) && gap <= std::chrono::milliseconds(40)));
+    for (int i = 0; i < 3000 && !PadBindEnded(1) && !FakeBusHolding(); ++i) {}  // until it ends or the bus holds it
+    const std::string calls = FakeBusTakeCalls();
+    EXPECT_EQ(calls, s.calls[0] == '+' ? plug + std::string(s.calls + 1) : s.calls[0] == '-' ? rebind + std::string(s.calls + 1) : s.calls);
     EXPECT_STREQ(s.act == RELEASE ? "" : OutputNotice(), s.notice);
     EXPECT_EQ(outputLink.device, s.pad ? OUTPUT_PAD : OUTPUT_VJOY);
     EXPECT_EQ(tuningSettings.outputDevice, s.chosen == 1);
     EXPECT_EQ(virtualJoystickLink.vjoyAcquired, !s.pad && s.vjoy && s.act != RELEASE);  // only the output in use
-    EXPECT_EQ(done, s.act == START ? s.vjoy || s.pad : s.act == TICK || s.act == RELEASE || !s.notice[0]);
+    EXPECT_EQ(done, s.act == START ? s.vjoy || s.pad : s.act == TO_PAD ? s.pad : s.act != TO_VJOY || !s.notice[0]);
     EXPECT_EQ(fakeBus.faults, 0);
   }
   EXPECT_EQ(tuningSettings.padAntiDeadzone, 40);

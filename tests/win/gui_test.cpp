@@ -19,10 +19,12 @@
 #include "app/nk_gdi.h"
 #include "app/shell.h"
 #include "engine/output_link.h"
+#include "engine/output_tick.h"
 #include "engine/tuning.h"
 #include "engine/status_notice.h"
 #include "input/elevation.h"
 #include "input/hotkeys.h"
+#include "pad/pad_link.h"
 #include "storage/launch_at_startup.h"
 #include "storage/profile_store.h"
 #include "storage/saving.h"
@@ -337,7 +339,7 @@ TEST_F(Gui, OutputRowSwitchesSavesAndSaysWhy) {
   };
   for (const Case& c : cases) {
     FakeBusAnswers bus; bus.present = c.bus; fakeBus.answers = bus;
-    Tab(2), Click(c.click), At(c.note);
+    Tab(2), Click(c.click), PadBindEnded(PAD_BIND_WAIT_ALWAYS), OutputTick(), Tab(2), At(c.note);  // the pad's bind ends at a tick
     EXPECT_EQ(Holds(settingsFilePath, "outputDevice=1\r\n"), c.saved == 1) << c.note;  // a failed switch saves nothing
     Tab(0), At(std::string("Steering: 0% | Throttle: 0% | Brake: 0% | ") + c.status);
   }

@@ -2,15 +2,21 @@
 // it also reads its answers from the environment and appends every request to
 // a log file, as the vJoy stand-in does:
 //   TARVIX_FAKEBUS_MODE   present (default), missing, refuse (another version),
-//                         old (no wait-ready request)
-//   TARVIX_FAKEBUS_LOG    "<counter> <frequency> <Request>(<fields>) <result>" per
-//                         request, counter and frequency those of QueryPerformanceCounter;
-//                         Report's fields: size, serial, buttons, left and right
-//                         trigger, LX, LY, RX, RY
+//                         old (no wait-ready request: 87), slow (wait-ready held
+//                         1 s), stuck (wait-ready held until cancelled), busy:N
+//                         (the first N reports of each bind answer 259)
+//   TARVIX_FAKEBUS_LOG    "<counter> <frequency> <Request>(<fields>) <error>" per
+//                         request, counter and frequency those of QueryPerformanceCounter,
+//                         the error the Win32 one (0: done); Report's fields: size,
+//                         serial, buttons, left and right trigger, LX, LY, RX, RY
 #include "tools/fakebus/fake_bus.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "pad/pad_link.h"
 
@@ -26,6 +32,11 @@ namespace {
 const uint32_t FAKE_PLUGIN = 0x2AA004, FAKE_UNPLUG = 0x2AA008, FAKE_CHECK_VERSION = 0x2AA00C,
                FAKE_WAIT_READY = 0x2AA010, FAKE_SUBMIT_REPORT = 0x2AA808;
 const int FAKE_BUS_HANDLE = 1;
+const int FAKE_SLOW_READY_MS = 1000;
+
+// Between the bind's thread and the loop's: the calls, a cancel, a held wait.
+std::mutex fakeBusLock;
+std::condition_variable fakeBusWake;
 
 uint32_t U32(const unsigned char* bytes, int at) {
   uint32_t v;
@@ -63,10 +74,14 @@ void FakeBusReadEnvironment() {
   char mode[32];
   const DWORD n = GetEnvironmentVariableA("TARVIX_FAKEBUS_MODE", mode, sizeof mode);
   if (n == 0 || n >= sizeof mode) return;
-  fakeBus.answers = FakeBusAnswers{};
-  fakeBus.answers.present = lstrcmpiA(mode, "missing") != 0;
-  if (lstrcmpiA(mode, "refuse") == 0) fakeBus.answers.version = 2;
-  if (lstrcmpiA(mode, "old") == 0) fakeBus.answers.knowsWaitReady = 0;
+  FakeBusAnswers& a = fakeBus.answers;
+  a = FakeBusAnswers{};
+  a.present = lstrcmpiA(mode, "missing") != 0;
+  if (lstrcmpiA(mode, "refuse") == 0) a.version = 2;
+  if (lstrcmpiA(mode, "old") == 0) a.knowsWaitReady = 0;
+  if (lstrcmpiA(mode, "slow") == 0) a.readyHoldMs = FAKE_SLOW_READY_MS;
+  if (lstrcmpiA(mode, "stuck") == 0) a.readyHoldMs = -1;
+  if (std::strncmp(mode, "busy:", 5) == 0) a.refuseReports = std::atoi(mode + 5);
 }
 #else
 void FakeBusLog(const char*) {}
@@ -101,20 +116,57 @@ void Note(const char* name, const unsigned char* record, uint32_t size, const ch
   std::snprintf(line + length, sizeof line - length, ") %s", result);
   FakeBusLog(line);
   line[length] = 0;
+  std::lock_guard<std::mutex> held(fakeBusLock);
   if (fakeBus.calls.size() < (1u << 20)) fakeBus.calls += std::string(line) + ")=" + result + " ";
 }
 
-PadBusAnswer Fault(const char* name, const unsigned char* record, uint32_t size) {
+uint32_t Answer(const char* name, const unsigned char* record, uint32_t size, uint32_t error) {
+  Note(name, record, size, std::to_string(error).c_str());
+  return error;
+}
+
+// A request out of order or malformed: the real bus's answer to a record it cannot take.
+uint32_t Fault(const char* name, const unsigned char* record, uint32_t size) {
   ++fakeBus.faults;
   Note(name, record, size, "fault");
-  return PAD_BUS_FAILED;
+  return PAD_ERROR_INVALID_PARAMETER;
+}
+
+// As the real bus holds wait-ready until the pad has started: done after the
+// hold, or cancelled (STATUS_CANCELLED) by a cancel on the handle.
+uint32_t HoldWaitReady() {
+  const int ms = fakeBus.answers.readyHoldMs;
+  if (ms == 0) return PAD_ERROR_NONE;
+  std::unique_lock<std::mutex> held(fakeBusLock);
+  fakeBus.holding = 1;
+  auto cancelled = [] { return fakeBus.cancelled != 0; };
+  if (ms < 0) {
+    fakeBusWake.wait(held, cancelled);
+  } else {
+    fakeBusWake.wait_for(held, std::chrono::milliseconds(ms), cancelled);
+  }
+  fakeBus.holding = 0;
+  return fakeBus.cancelled ? PAD_ERROR_OPERATION_ABORTED : PAD_ERROR_NONE;
 }
 
 }  // namespace
 
 void FakeBusReset(const FakeBusAnswers& answers) {
+  std::lock_guard<std::mutex> held(fakeBusLock);
   fakeBus = FakeBus{};
   fakeBus.answers = answers;
+}
+
+std::string FakeBusTakeCalls() {
+  std::lock_guard<std::mutex> held(fakeBusLock);
+  std::string calls;
+  calls.swap(fakeBus.calls);
+  return calls;
+}
+
+int FakeBusHolding() {
+  std::lock_guard<std::mutex> held(fakeBusLock);
+  return fakeBus.holding;
 }
 
 int PadBusFindPath(char* path, size_t size) {
@@ -130,60 +182,73 @@ void* PadBusOpen(const char* path) {
   }
   // One client at a time; a second open would be a handle leaked by the first.
   if (fakeBus.open) ++fakeBus.faults;
-  fakeBus.open = 1, fakeBus.versionChecked = 0, fakeBus.plugged = 0, fakeBus.ready = 0;
+  std::lock_guard<std::mutex> held(fakeBusLock);
+  fakeBus.open = 1, fakeBus.versionChecked = 0, fakeBus.plugged = 0, fakeBus.ready = 0, fakeBus.cancelled = 0;
   fakeBus.calls += "Open ";
   return const_cast<int*>(&FAKE_BUS_HANDLE);
 }
 
-PadBusAnswer PadBusRequest(void* bus, uint32_t code, const void* record, uint32_t size) {
+uint32_t PadBusRequest(void* bus, uint32_t code, const void* record, uint32_t size) {
   const unsigned char* r = static_cast<const unsigned char*>(record);
   FakeBus& b = fakeBus;
   const int sizeRight = size >= 8 && U32(r, 0) == size;
   if (bus != &FAKE_BUS_HANDLE || !b.open || !sizeRight) return Fault("Malformed", r, size);
   const uint32_t serial = U32(r, 4);
+  // A bus gone away answers from its purged queue (STATUS_INVALID_DEVICE_STATE).
+  const int gone = b.answers.reportsLeft == 0;
   switch (code) {
     case FAKE_CHECK_VERSION:
       if (size != 8 || b.versionChecked) return Fault("CheckVersion", r, size);
       b.versionChecked = serial == b.answers.version;
-      Note("CheckVersion", r, size, b.versionChecked ? "1" : "0");
-      return b.versionChecked ? PAD_BUS_DONE : PAD_BUS_FAILED;
+      return Answer("CheckVersion", r, size, b.versionChecked ? PAD_ERROR_NONE : PAD_ERROR_NOT_SUPPORTED);
     case FAKE_PLUGIN: {
       if (size != 16 || !b.versionChecked || b.plugged || U32(r, 8) != 0) return Fault("PlugIn", r, size);
+      // Serial 0, or one another pad holds: STATUS_INVALID_PARAMETER.
       const int refused = serial == 0 || (serial == 1 && b.answers.refuseSerialOne && !b.refusedSerialOne);
       if (serial == 1 && refused) b.refusedSerialOne = 1;
-      Note("PlugIn", r, size, refused ? "0" : "1");
-      if (refused) return PAD_BUS_FAILED;
+      if (refused) return Answer("PlugIn", r, size, PAD_ERROR_INVALID_PARAMETER);
       b.plugged = serial;
       b.ready = !b.answers.knowsWaitReady;
-      return PAD_BUS_DONE;
+      return Answer("PlugIn", r, size, PAD_ERROR_NONE);
     }
-    case FAKE_WAIT_READY:
-      if (!b.answers.knowsWaitReady) return Note("WaitReady", r, size, "unknown"), PAD_BUS_UNKNOWN_REQUEST;
+    case FAKE_WAIT_READY: {
+      // A bus before 1.17 answers a request it does not know so.
+      if (!b.answers.knowsWaitReady) return Answer("WaitReady", r, size, PAD_ERROR_INVALID_PARAMETER);
       if (size != 8 || !b.plugged || serial != b.plugged || b.ready) return Fault("WaitReady", r, size);
-      b.ready = 1;
-      Note("WaitReady", r, size, "1");
-      return PAD_BUS_DONE;
+      const uint32_t error = HoldWaitReady();
+      b.ready = error == PAD_ERROR_NONE;
+      return Answer("WaitReady", r, size, error);
+    }
     case FAKE_SUBMIT_REPORT:
       if (size != 20 || !b.ready || serial != b.plugged) return Fault("Report", r, size);
-      if (b.answers.reportsLeft == 0) return Note("Report", r, size, "0"), PAD_BUS_FAILED;
+      if (gone) return Answer("Report", r, size, PAD_ERROR_BAD_COMMAND);
+      // No read of the game's driver waits: refused, and not kept.
+      if (b.answers.refuseReports > 0) {
+        --b.answers.refuseReports;
+        return Answer("Report", r, size, PAD_ERROR_NO_MORE_ITEMS);
+      }
       if (b.answers.reportsLeft > 0) --b.answers.reportsLeft;
       ++b.reports;
       b.buttons = static_cast<uint16_t>(U16(r, 8));
       b.leftTrigger = r[10], b.rightTrigger = r[11];
       b.thumbLX = static_cast<int16_t>(I16(r, 12)), b.thumbLY = static_cast<int16_t>(I16(r, 14));
       b.thumbRX = static_cast<int16_t>(I16(r, 16)), b.thumbRY = static_cast<int16_t>(I16(r, 18));
-      Note("Report", r, size, "1");
-      return PAD_BUS_DONE;
+      return Answer("Report", r, size, PAD_ERROR_NONE);
     case FAKE_UNPLUG:
       if (size != 8 || !b.plugged || serial != b.plugged) return Fault("Unplug", r, size);
-      // A bus that has gone takes no request.
-      if (b.answers.reportsLeft == 0) return Note("Unplug", r, size, "0"), PAD_BUS_FAILED;
+      if (gone) return Answer("Unplug", r, size, PAD_ERROR_BAD_COMMAND);
       b.plugged = 0, b.ready = 0;
-      Note("Unplug", r, size, "1");
-      return PAD_BUS_DONE;
+      return Answer("Unplug", r, size, PAD_ERROR_NONE);
     default:
       return Fault("Unknown", r, size);
   }
+}
+
+void PadBusCancel(void* bus) {
+  std::lock_guard<std::mutex> held(fakeBusLock);
+  if (bus != &FAKE_BUS_HANDLE || !fakeBus.open) return;
+  fakeBus.cancelled = 1;
+  fakeBusWake.notify_all();
 }
 
 void PadBusClose(void* bus) {
@@ -191,6 +256,7 @@ void PadBusClose(void* bus) {
   if (bus != &FAKE_BUS_HANDLE || !fakeBus.open || (fakeBus.plugged && fakeBus.answers.reportsLeft != 0)) {
     ++fakeBus.faults;
   }
+  std::lock_guard<std::mutex> held(fakeBusLock);
   fakeBus.open = 0, fakeBus.plugged = 0, fakeBus.ready = 0;
   fakeBus.calls += "Close ";
 }
