@@ -397,6 +397,10 @@ static void BuildOutputRows(nk_context* ctx) {
   if (outputLink.note[0]) {
     nk_layout_row_dynamic(ctx, 20, 1);
     nk_label_colored(ctx, outputLink.note, NK_TEXT_LEFT, Themed(UNSAVED_TEXT));
+  } else if (outputLink.padBind == OUTPUT_PAD_BIND_SWITCH) {
+    // The pad binds in the background; the old output steers until it is ready.
+    nk_layout_row_dynamic(ctx, 20, 1);
+    nk_label(ctx, "Xbox pad: connecting...", NK_TEXT_LEFT);
   } else {
     nk_layout_row_dynamic(ctx, 20, 2);
     nk_label(ctx, "Output", NK_TEXT_LEFT);
@@ -411,8 +415,9 @@ static void BuildOutputRows(nk_context* ctx) {
     if (t.outputDevice == DEVICES[i]) {
       SetButtonLook(ctx, TAB_CURRENT_NORMAL, TAB_CURRENT_HOVER, TAB_CURRENT_TEXT);
     }
-    // The window takes clicks only while the mouse lock is off, so the bind
-    // never stalls the lock's hook.
+    // The pad binds on its own thread and a later tick ends the switch;
+    // vJoy's bind is short, and the window takes clicks only while the mouse
+    // lock is off, so neither stalls the lock's hook.
     if (nk_button_label(ctx, DEVICE_LABELS[i]) && OutputSwitch(DEVICES[i])) SaveSettings();
     ctx->style.button = saved;
   }
