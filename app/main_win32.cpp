@@ -2,12 +2,14 @@
 // the main loop, which sleeps until a tick is due or a message comes, and the
 // shutdown.
 #include <windows.h>
+#include <lmcons.h>
+#include <sddl.h>
 #include <shellapi.h>
 #include <timeapi.h>
+#include <tlhelp32.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 #include "app/nk_gdi.h"
 #include "app/shell.h"
@@ -37,6 +39,8 @@ static constexpr uint64_t THEME_POLL_INTERVAL_US = 2000000;
 #endif
 
 static const char ALREADY_RUNNING_TEXT[] = "Tarvix is already running.\n\nCheck the system tray.";
+static const char OLD_WINDOWS_TEXT[] = "Tarvix needs Windows 10 version 1903 or later.";
+static constexpr DWORD PROCESS_LIST_POLL_MS = 50;
 
 static void ReleaseInstanceMutex(HANDLE mutex) {
   if (!mutex) return;
@@ -123,38 +127,116 @@ static void OptOutOfPowerThrottling() {
 static int MainWindowOnScreen() { return IsWindowVisible(mainWindow) && !IsIconic(mainWindow); }
 
 // One copy only. A copy started by "Restart as Administrator" waits for the
-// old one to let go first. A mutex that cannot be made at all leaves us
-// unguarded, but an elevated copy's mutex refuses us access: that one runs.
-static int TakeInstanceMutex(HANDLE* mutex, int restarted) {
+// old one's mutex when the old copy ran as the same account.
+static InstanceMutexResult TakeInstanceMutex(HANDLE* mutex, int restarted) {
   *mutex = CreateMutexA(nullptr, TRUE, TARVIX_MUTEX_NAME);
-  DWORD error = GetLastError();
-  if (error == ERROR_ALREADY_EXISTS && restarted && *mutex) {
+  const DWORD error = GetLastError();
+  if (!*mutex) return error == ERROR_ACCESS_DENIED ? INSTANCE_MUTEX_DENIED : INSTANCE_MUTEX_FAILED;
+  if (error != ERROR_ALREADY_EXISTS) return INSTANCE_MUTEX_OWNED;
+  if (restarted) {
     const DWORD waited = WaitForSingleObject(*mutex, RESTART_MUTEX_WAIT_MS);
-    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) error = ERROR_SUCCESS;
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return INSTANCE_MUTEX_OWNED;
   }
-  if (*mutex ? error != ERROR_ALREADY_EXISTS : error != ERROR_ACCESS_DENIED) return 1;
-  if (*mutex) CloseHandle(*mutex);
+  CloseHandle(*mutex);
   *mutex = nullptr;
-  return 0;
+  return INSTANCE_MUTEX_HELD;
 }
 
-// Starts this program again, elevated, with the marker. 0 when the user
-// refused the prompt or it could not start: then nothing changes.
+// 1 when the process is in the system's process list, 0 when not, -1 when the
+// list cannot be read.
+static int ProcessListed(DWORD processId) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  int listed = 0;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more && !listed; more = Process32NextW(snapshot, &entry)) {
+    listed = entry.th32ProcessID == processId;
+  }
+  CloseHandle(snapshot);
+  return listed;
+}
+
+// 1 once the old copy's process has ended, 0 when it still runs after
+// timeoutMs or cannot be watched. A process of another account need not let
+// us wait on it (its default DACL names only its own user): its id is then
+// looked for in the process list until it is gone.
+static int WaitForOldCopy(DWORD processId, DWORD timeoutMs) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+  if (process) {
+    const DWORD waited = WaitForSingleObject(process, timeoutMs);
+    CloseHandle(process);
+    return waited == WAIT_OBJECT_0;
+  }
+  const DWORD error = GetLastError();
+  if (error == ERROR_INVALID_PARAMETER) return 1;  // no such process any more
+  if (error != ERROR_ACCESS_DENIED) return 0;
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  for (int listed; (listed = ProcessListed(processId)) != 0; Sleep(PROCESS_LIST_POLL_MS)) {
+    if (listed < 0 || GetTickCount64() >= deadline) return 0;
+  }
+  return 1;
+}
+
+// Our account's SID as text ("S-1-5-21-..."); "" when it cannot be read.
+static void ReadOwnUserSid(char* text, size_t size) {
+  text[0] = 0;
+  HANDLE token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+  union {
+    TOKEN_USER user;
+    BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  } buffer;
+  DWORD length = 0;
+  char* sid = nullptr;
+  if (GetTokenInformation(token, TokenUser, &buffer, sizeof buffer, &length) &&
+      ConvertSidToStringSidA(buffer.user.User.Sid, &sid)) {
+    std::snprintf(text, size, "%s", sid);
+    LocalFree(sid);
+  }
+  CloseHandle(token);
+}
+
+// A copy started by the restart says so when it runs as another account: its
+// settings and profiles are that account's.
+static void NoteRestartedAccount(const RestartHandoff& handoff) {
+  if (!handoff.oldUserSid[0]) return;
+  char sid[RESTART_SID_SIZE];
+  ReadOwnUserSid(sid, sizeof sid);
+  wchar_t wide[UNLEN + 1];
+  DWORD length = UNLEN + 1;
+  char name[ACCOUNT_NAME_SIZE] = "";
+  if (GetUserNameW(wide, &length) &&
+      !WideCharToMultiByte(CP_UTF8, 0, wide, -1, name, sizeof name, nullptr, nullptr)) {
+    name[0] = 0;
+  }
+  NoteRestartAccount(handoff, sid, name);
+}
+
+// Starts this program again, elevated, with the marker, our process id and our
+// account's SID. 0 when the user refused the prompt or it could not start:
+// then nothing changes.
 static int RestartElevated() {
   wchar_t path[MAX_PATH * 4];
   const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
   if (length == 0 || length >= MAX_PATH * 4) return 0;
+  char sid[RESTART_SID_SIZE];
+  ReadOwnUserSid(sid, sizeof sid);
+  char marker[sizeof RESTART_MARKER + 16 + RESTART_SID_SIZE];
+  std::snprintf(marker, sizeof marker, "%s %lu %s", RESTART_MARKER, GetCurrentProcessId(), sid);
+  wchar_t parameters[sizeof marker];
+  if (!MultiByteToWideChar(CP_UTF8, 0, marker, -1, parameters, sizeof marker)) return 0;
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof info;
   info.fMask = SEE_MASK_NOASYNC;
   info.lpVerb = L"runas";
   info.lpFile = path;
-  info.lpParameters = L"" RESTART_MARKER;
+  info.lpParameters = parameters;
   info.nShow = SW_SHOWNORMAL;
   return ShellExecuteExW(&info) ? 1 : 0;
 }
 
-// The game in front runs above us: the tray's tip says so too.
+// The program in front runs above us: the tray's tip says so too.
 static void FollowElevatedGame() {
   static int shown;
   if (elevationState.restartRequested) {
@@ -169,12 +251,26 @@ static void FollowElevatedGame() {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   // No library, and no dependency of one, is ever taken from the working folder.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-  // 1. One copy only.
+  // 0. Before Windows 10 1903 the manifest's UTF-8 code page is ignored, and a
+  // path outside the ANSI code page would silently lose every save. Checked
+  // before the mutex: nothing at all is made or written, and a second copy on
+  // such a system gets the true reason.
+  if (GetACP() != CP_UTF8) {
+    MessageBoxA(nullptr, OLD_WINDOWS_TEXT, "Fatal Error", MB_OK | MB_ICONERROR);
+    return 1;
+  }
+  // 1. One copy only. A copy started by "Restart as Administrator" first waits
+  // for the old one's process to end: the mutex does not tell when it ran as
+  // another account.
+  RestartHandoff handoff;
+  ParseRestartHandoff(commandLine, &handoff);
+  const int oldEnded = handoff.oldProcessId && WaitForOldCopy(handoff.oldProcessId, RESTART_OLD_PROCESS_WAIT_MS);
   HANDLE mutex;
-  if (!TakeInstanceMutex(&mutex, commandLine && std::strstr(commandLine, RESTART_MARKER) != nullptr)) {
+  if (!InstanceMayRun(handoff, oldEnded, TakeInstanceMutex(&mutex, handoff.restarted))) {
     MessageBoxA(nullptr, ALREADY_RUNNING_TEXT, "Already Running", MB_OK | MB_ICONINFORMATION);
     return 0;
   }
+  NoteRestartedAccount(handoff);
 
   // 2-4. Defaults, the Run entry, then the settings file over both.
   ResetToDefaults();

@@ -174,6 +174,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       CollectFileWriteResults();
       return 0;
 
+    case WM_QUERYENDSESSION:
+      return TRUE;
+
+    case WM_ENDSESSION:
+      if (wParam) RunSessionEndSequence();
+      return 0;
+
     case TRAY_CALLBACK_MESSAGE:
       if (lParam == WM_LBUTTONDBLCLK) {
         ShowMainWindow(window);
@@ -393,5 +400,18 @@ void RunExitSequence() {
   EndMouseLockAtExit();
   OutputRelease();
   SaveSettings();
+  PostQuitMessage(0);
+}
+
+void RunSessionEndSequence() {
+  EndMouseLockAtExit();
+  SaveSettings();
+  // A profile write that ends meanwhile names its profile in the settings
+  // (CollectFileWriteResults saves them again): that write is waited for too.
+  const ULONGLONG deadline = GetTickCount64() + FILE_WRITE_SESSION_END_WAIT_MS;
+  for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
+    if (!WaitForFileWrites(static_cast<uint32_t>(deadline - now)) || !CollectFileWriteResults()) break;
+  }
+  OutputRelease();
   PostQuitMessage(0);
 }

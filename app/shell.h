@@ -78,6 +78,12 @@ void ShowAboutBox(HWND window);
 
 // The tray menu's Exit: ends the mouse lock, releases vJoy, saves, quits.
 void RunExitSequence();
+// WM_ENDSESSION: Windows may end the process as soon as the message returns,
+// so the settings (a save still waiting for its delay included) and any
+// queued write are on disk, FILE_WRITE_SESSION_END_WAIT_MS at most, and the
+// output released before it does. Then the loop ends as after Exit, whose
+// second release does nothing.
+void RunSessionEndSequence();
 
 // ---- The main loop's drain (app/main_window.cpp) ----
 

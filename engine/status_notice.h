@@ -8,10 +8,14 @@
 // Most urgent first.
 enum StatusNoticeSlot {
   NOTICE_FILE,          // a file that cannot be read or written
-  NOTICE_ELEVATED,      // the game in front runs above our integrity level
+  NOTICE_ELEVATED,      // the program in front runs above our integrity level
   NOTICE_OUTPUT,        // the output device lost, incomplete or mismatched
   NOTICE_HOTKEY,        // a hotkey taken or refused
   NOTICE_AUTO_PROFILE,  // the automatic profile in force, or waiting
+  // Another account's copy asked for this one ("Restart as Administrator"). It
+  // stands for the whole run, so it yields to the profile's news, which comes
+  // and goes with the game.
+  NOTICE_ACCOUNT,
   NOTICE_SLOT_COUNT
 };
 

@@ -12,6 +12,7 @@ constexpr size_t FILE_WRITE_TEXT_SIZE = 1024;  // a settings or profile file fit
 constexpr int FILE_WRITE_RETRY_COUNT = 5;
 constexpr uint32_t FILE_WRITE_RETRY_INTERVAL_MS = 20;
 constexpr uint32_t FILE_WRITE_EXIT_WAIT_MS = 5000;  // the exit waits for the writer this long at most
+constexpr uint32_t FILE_WRITE_SESSION_END_WAIT_MS = 2000;  // and a session's end (sign-out, shutdown)
 // Posted to the window set below whenever a write has ended (WM_APP + 2).
 constexpr unsigned FILE_WRITE_DONE_MESSAGE = 0x8002;
 

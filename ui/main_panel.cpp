@@ -35,6 +35,8 @@ char appliedHotkeyRecenter[PANEL_HOTKEY_SIZE];
 static constexpr int PANEL_LINE_SIZE = 256;
 // Six rows at a time; the list scrolls for more.
 static constexpr float PROFILE_LIST_HEIGHT = 224;
+// Takes the 16-pixel gap above "Real-Time Status" and the client's last pixels.
+static constexpr float RESTART_ROW_HEIGHT = 24;
 static const char* const LOCK_KEY_NOTES[3] = {"", " (hotkey taken)", " (hotkey not available)"};
 static const char* const RESET_KEY_NOTES[3] = {"", " | Reset key taken", " | Reset key not available"};
 static const char DEFAULT_PROFILE_NAME[] = "Default";
@@ -182,7 +184,9 @@ static void BuildControlsTab(nk_context* ctx, char* line) {
                "Limits max rotation.\n100% = Full Lock\nLower = Faster lock (F1 style)",
                &tuningSettings.steeringLimit, 10.0f, 100.0f, 1.0f);
 
-  Spacer(ctx, 16);
+  // The restart's button needs a row of its own under the status line: this
+  // gap gives it the room.
+  if (!elevationState.gameAbove) Spacer(ctx, 16);
   nk_layout_row_dynamic(ctx, 20, 1);
   nk_label(ctx, "Real-Time Status", NK_TEXT_LEFT);
 
@@ -201,7 +205,8 @@ static void BuildControlsTab(nk_context* ctx, char* line) {
                 outputLink.state == OUTPUT_LINK_BOUND ? "Connected" : "Disconnected");
   nk_label(ctx, line, NK_TEXT_LEFT);
   // No room for another row: the most urgent notice takes the place of the
-  // usual text. The hotkey and automatic-profile notices are this line's own.
+  // usual text. The hotkey, automatic-profile and account notices are this line's
+  // own.
   SetStatusNotice(NOTICE_OUTPUT, OutputNotice());
   const char* lockState = steeringState.mouseLocked ? "Active" : "Inactive";
   const char* lockNote = HotkeyStateNote(hotkeyLockState, LOCK_KEY_NOTES);
@@ -222,25 +227,32 @@ static void BuildControlsTab(nk_context* ctx, char* line) {
                   tuningSettings.profile, autoProfileState.matched);
   }
   SetStatusNotice(NOTICE_AUTO_PROFILE, line);
+  line[0] = 0;
+  if (restartAccountName[0]) {
+    std::snprintf(line, PANEL_LINE_SIZE, "Mouse Lock: %s | Running as %s: that account's settings", lockState,
+                  restartAccountName);
+  }
+  SetStatusNotice(NOTICE_ACCOUNT, line);
   StatusNoticeSlot slot;
   if (const char* notice = CurrentStatusNotice(&slot)) {
-    // Only an elevated copy gets the game's input: the way there shares the line.
-    static const float ELEVATED_ROW[2] = {0.62f, 0.38f};
-    if (elevationState.gameAbove) nk_layout_row(ctx, NK_DYNAMIC, 18, 2, ELEVATED_ROW);
-    // Faults in the warning colour; the hotkey and profile lines are news.
+    // Faults in the warning colour; the hotkey, profile and account lines are news.
     if (slot < NOTICE_HOTKEY) {
       nk_label_colored(ctx, notice, NK_TEXT_LEFT, Themed(UNSAVED_TEXT));
     } else {
       nk_label(ctx, notice, NK_TEXT_LEFT);
     }
-    if (elevationState.gameAbove && nk_button_label(ctx, "Restart as Administrator")) {
-      elevationState.restartRequested = 1;
-    }
-    return;
+  } else {
+    std::snprintf(line, PANEL_LINE_SIZE, "Mouse Lock: %s | Right-Click Mode: %s", lockState, pedalMode);
+    nk_label(ctx, line, NK_TEXT_LEFT);
   }
-  std::snprintf(line, PANEL_LINE_SIZE, "Mouse Lock: %s | Right-Click Mode: %s", lockState,
-                pedalMode);
-  nk_label(ctx, line, NK_TEXT_LEFT);
+  // Only an elevated copy gets that program's input: the way there, under the
+  // notice, which takes the whole line.
+  if (elevationState.gameAbove) {
+    static const float RESTART_ROW[2] = {0.6f, 0.4f};
+    nk_layout_row(ctx, NK_DYNAMIC, RESTART_ROW_HEIGHT, 2, RESTART_ROW);
+    nk_spacing(ctx, 1);
+    if (nk_button_label(ctx, "Restart as Administrator")) elevationState.restartRequested = 1;
+  }
 }
 
 static void BuildProfileRows(nk_context* ctx) {

@@ -66,6 +66,13 @@ def helper(*args):
     return spawn(["wine", HELPER, *args], stdout=subprocess.DEVNULL).wait(30)
 
 
+def helper_says(*args):
+    """What tarvix_input_helper.exe printed, as words; its exit code must be 0."""
+    done = subprocess.run(["wine", HELPER, *map(str, args)], capture_output=True, timeout=30)
+    assert done.returncode == 0, "helper %s: %s" % (args, done.stderr[-300:])
+    return done.stdout.decode().split()
+
+
 def post(window_class, message, wparam, lparam=0):
     assert helper("post", window_class, message, wparam, lparam) == 0, "no %s" % window_class
 

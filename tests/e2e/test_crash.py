@@ -1,5 +1,6 @@
-"""Hard kills while the settings are saved leave whole files; a minute of fast
-mouse motion keeps the output ticking at its pace, with no memory growth."""
+"""Hard kills while the settings are saved leave whole files, and one right after
+a session's end leaves the last change saved; a minute of fast mouse motion keeps
+the output ticking at its pace, with no memory growth."""
 import os
 import random
 import signal
@@ -39,6 +40,25 @@ def kills_during_saves_leave_whole_files():
         assert not stray, "kill %d left %s" % (kill, stray)
 
 
+def session_end_keeps_the_last_change():
+    """The sensitivity slider dragged to its end and straight back, whose save waits for the 250 ms pace; then the
+    session ends, and the process is ended the moment WM_ENDSESSION returns, as Windows may: the file holds the last
+    value, and the device was given back."""
+    seed({"settings.txt": fill("settings.txt", startMin="0", sensitivity="1.0")})
+    run = start("session")
+    wait_ticks(run)
+    os.remove(SETTINGS)  # to see it written
+    # The knob at its minimum: 21 px in (padding 16, half a knob), 128 px down (tab bar, readout, slider row) at 96 DPI.
+    send = lambda message, wparam, x=0, y=0: ["send", "TXMainWnd", message, wparam, x | y << 16]
+    said = helper_says(*send(0x200, 0, 21, 128), *send(0x201, 1, 21, 128), "sleep", 60, *send(0x200, 1, 621, 128),
+                       "sleep", 60, *send(0x200, 1, 0, 128), "sleep", 30, *send(0x11, 0), *send(0x16, 1), "kill", "TXMainWnd")
+    run.proc.wait(10)
+    assert said[-2] == "1", "WM_QUERYENDSESSION answered %s" % said[-2]
+    assert read(SETTINGS) == fill("settings.txt", startMin="0", sensitivity="1.0"), "settings.txt: %r" % read(SETTINGS)
+    tail = [(f, a) for _, f, a in calls(run)[-2:]]
+    assert tail == [("ResetVJD", (1,)), ("RelinquishVJD", (1,))], "the log ends with %s" % tail
+
+
 def vm_rss(pid):
     with open("/proc/%d/status" % pid) as f:
         return next(int(line.split()[1]) for line in f if line.startswith("VmRSS:"))
@@ -69,4 +89,4 @@ def motion_keeps_ticks_and_memory():
 
 
 if __name__ == "__main__":
-    main(kills_during_saves_leave_whole_files, motion_keeps_ticks_and_memory)
+    main(kills_during_saves_leave_whole_files, session_end_keeps_the_last_change, motion_keeps_ticks_and_memory)

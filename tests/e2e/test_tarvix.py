@@ -52,11 +52,15 @@ def first_start_and_single_instance():
     post("TXMainWnd", "TaskbarCreated", 0)
     wait(lambda: tray() == one, lambda: "one icon again: %s, was %s" % (tray(), one))
 
-    # "Restart as Administrator" starts a copy that waits for this one to end, then runs in its place.
-    restarted = start("restarted", args=["--restarted"])
-    time.sleep(1)
-    assert restarted.proc.poll() is None and not windows("^Already Running$"), "the restarted copy gave up"
+    # "Restart as Administrator" starts a copy that waits for the old process to end, then runs in its place. The
+    # process it is given is notepad's, which outlives this copy and its mutex: the wait is for the process itself.
+    spawn(["wine", "notepad.exe"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait(lambda: windows("Notepad"), "notepad", 60)
+    restarted = start("restarted", args=["--restarted", helper_says("pid", "Notepad")[0]])
     exit_from_tray(run, fill("settings.txt"))
+    time.sleep(0.7)
+    assert restarted.proc.poll() is None and read(restarted.log) is None, "the restarted copy did not wait"
+    helper("kill", "Notepad")
     wait_ticks(restarted)
     post("TXMainWnd", WM_COMMAND, TRAY_EXIT), ended(restarted, 0, "the restarted copy's Exit")
 

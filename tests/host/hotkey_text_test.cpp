@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <memory>
+#include <string>
 
 #include "engine/status_notice.h"
 #include "input/elevation.h"
@@ -45,6 +47,71 @@ TEST(Elevation, OnlyAKnownHigherLevelInFrontIsShown) {
     elevationState.ownLevel = s.own;
     NoteForegroundLevel(s.exe, s.level);
     EXPECT_EQ(elevationState.gameAbove, s.above) << s.exe << " " << s.level;
-    EXPECT_STREQ(StatusNoticeText(NOTICE_ELEVATED), s.above ? "Game runs as administrator: no mouse input" : "");
+    EXPECT_STREQ(StatusNoticeText(NOTICE_ELEVATED), s.above ? "The program in front runs as administrator: no mouse input" : "");
   }
+}
+
+// The status line shows the more urgent of any two notices, whichever came last; every slot has its place here.
+TEST(StatusNotice, TheMoreUrgentOfEachPairShows) {
+  const StatusNoticeSlot order[] = {NOTICE_FILE, NOTICE_ELEVATED, NOTICE_OUTPUT, NOTICE_HOTKEY, NOTICE_AUTO_PROFILE,
+                                    NOTICE_ACCOUNT};
+  const char* const texts[] = {"file", "elevated", "output", "hotkey", "auto profile", "account"};
+  ASSERT_EQ(std::size(order), size_t{NOTICE_SLOT_COUNT});
+  for (size_t more = 0; more < std::size(order); ++more) {
+    for (size_t less = more + 1; less < std::size(order); ++less) {
+      for (size_t last : {more, less}) {
+        for (StatusNoticeSlot slot : order) SetStatusNotice(slot, nullptr);
+        SetStatusNotice(order[more + less - last], texts[more + less - last]);
+        SetStatusNotice(order[last], texts[last]);
+        StatusNoticeSlot shown = NOTICE_SLOT_COUNT;
+        EXPECT_STREQ(CurrentStatusNotice(&shown), texts[more]) << texts[less];
+        EXPECT_EQ(shown, order[more]) << texts[less];
+      }
+    }
+  }
+  for (StatusNoticeSlot slot : order) SetStatusNotice(slot, nullptr);
+}
+
+// "Restart as Administrator": the handoff is read from a command line, which is input like any other; a bad value
+// counts as none. The new copy runs unless a copy is known to run, and names its account when it is another.
+TEST(Elevation, RestartHandoffIsReadWarilyAndLeavesACopyRunning) {
+  const std::string sid = "S-1-5-21-1004336348-1177238915-682003330-1001", longest = "S-1-" + std::string(183, '7');
+  const struct { std::string line; int restarted; uint32_t pid; std::string sid; } lines[] = {
+      {"", 0, 0, ""}, {"--restart 4", 0, 0, ""}, {"x--restarted 4", 0, 0, ""}, {"--restarted", 1, 0, ""},
+      {" \t--restarted\t4242  " + sid + " more", 1, 4242, sid}, {"a --restarted 4294967295 S-1-5", 1, 4294967295u, "S-1-5"},
+      {"--restarted 4294967296 " + sid, 1, 0, ""}, {"--restarted 042 " + sid, 1, 0, ""}, {"--restarted -4 S-1-5", 1, 0, ""},
+      {"--restarted 12x S-1-5", 1, 0, ""}, {"--restarted 0 S-1-5", 1, 0, ""}, {"--restarted " + sid, 1, 0, ""},
+      {"--restarted 8 S-1-", 1, 8, ""}, {"--restarted 8 S-1-5-", 1, 8, ""}, {"--restarted 8 S-1-5--2", 1, 8, ""},
+      {"--restarted 8 s-1-5", 1, 8, ""}, {"--restarted 8 S-1-5-2\"x", 1, 8, ""}, {"--restarted 8 " + longest, 1, 8, longest},
+      {"--restarted 8 " + longest + "7", 1, 8, ""}};
+  for (const auto& l : lines) {
+    RestartHandoff handoff;
+    ParseRestartHandoff(l.line.c_str(), &handoff);
+    EXPECT_EQ(handoff.restarted, l.restarted) << l.line;
+    EXPECT_EQ(handoff.oldProcessId, l.pid) << l.line;
+    EXPECT_EQ(handoff.oldUserSid, l.sid) << l.line;
+  }
+  // Runs with the mutex owned, held by a copy of ours, refused (another account's), not made at all.
+  const struct { const char* line; int oldEnded; int runs[4]; } starts[] = {
+      {"", 0, {1, 0, 0, 1}}, {"--restarted", 0, {1, 0, 0, 1}},  // as ever: no process id to wait for
+      {"--restarted 8", 1, {1, 0, 0, 1}},  // the old copy has ended: a refusing mutex is a third copy's
+      {"--restarted 8", 0, {1, 0, 1, 1}}};  // the old copy, of another account, is still ending
+  for (const auto& s : starts) {
+    RestartHandoff handoff;
+    ParseRestartHandoff(s.line, &handoff);
+    for (int m = 0; m < 4; ++m) {
+      EXPECT_EQ(InstanceMayRun(handoff, s.oldEnded, InstanceMutexResult(m)), s.runs[m]) << s.line << " " << m;
+    }
+  }
+  const struct { std::string line; const char *ownSid, *name, *shown; } accounts[] = {
+      {"--restarted 8 " + sid, "S-1-5-21-7-500", "Admin", "Admin"}, {"--restarted 8 " + sid, sid.c_str(), "Pat", ""},
+      {"--restarted 8 S-1-5-21-7-500", "S-1-5-21-7-500", "Admin", ""}, {"--restarted 8", "S-1-5-21-7-500", "Admin", ""},
+      {"--restarted 8 " + sid, "", "Admin", ""}, {"--restarted 8 " + sid, "S-1-5-21-7-500", "", "another account"}};
+  for (const auto& a : accounts) {
+    RestartHandoff handoff;
+    ParseRestartHandoff(a.line.c_str(), &handoff);
+    NoteRestartAccount(handoff, a.ownSid, a.name);
+    EXPECT_STREQ(restartAccountName, a.shown) << a.line << " " << a.ownSid;
+  }
+  restartAccountName[0] = 0;
 }

@@ -1,6 +1,9 @@
 // The one input injector, run as a second Wine process: its input passes our low-level hooks and reaches
 // raw-input sinks and hotkeys as a real mouse and keyboard do. Commands chain; exit code 0 when all worked.
 //   move DX DY | keys VK[,VK...] | post CLASS MSG WPARAM LPARAM (MSG a number or a registered name)
+//   send CLASS MSG WPARAM LPARAM (SendMessage: returns once handled, prints the result) | sleep MS
+//   pid CLASS (prints its window's process id) | kill CLASS (ends that process at once, as Windows may once a
+//       session's end has been sent)
 //   untray CLASS (its window's tray icon 1 removed, as a restarting shell loses it) | launch 0|1 OUTFILE (our path into OUTFILE)
 //   boxtext CAPTION: prints the texts of the message box of that caption
 //   pace COUNT MIN_US MAX_US DX DY ALTERNATE SEED LOG: moves at seeded gaps, ALTERNATE 1 flipping the sign
@@ -83,11 +86,20 @@ bool Pace(char** a) {
   return refused == 0 && written;
 }
 
-bool Post(char** a) {
+template <bool sent> bool Post(char** a) {
   HWND window = FindWindowA(a[0], nullptr);
   auto number = [&](int i) { return std::strtoul(a[i], nullptr, 0); };
   const UINT message = (*a[1] >= '0' && *a[1] <= '9') ? static_cast<UINT>(number(1)) : RegisterWindowMessageA(a[1]);
-  return window && PostMessageA(window, message, number(2), static_cast<LPARAM>(number(3)));
+  if (!sent) return window && PostMessageA(window, message, number(2), static_cast<LPARAM>(number(3)));
+  return window && std::printf("%lld\n", static_cast<long long>(SendMessageA(window, message, number(2), number(3)))) > 0;
+}
+
+bool Process(char** a, bool kill) {
+  DWORD id = 0;
+  GetWindowThreadProcessId(FindWindowA(a[0], nullptr), &id);
+  if (!kill) return id && std::printf("%lu\n", id) > 0;
+  HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
+  return process && TerminateProcess(process, 9) && CloseHandle(process);
 }
 
 bool Untray(char** a) {
@@ -110,8 +122,10 @@ bool BoxText(char** a) {
 
 int main(int argc, char** argv) {
   const struct { const char* name; int args; bool (*run)(char**); } commands[] = {
-      {"move", 2, MoveCommand}, {"keys", 1, Keys}, {"launch", 2, Launch}, {"pace", 8, Pace}, {"post", 4, Post}, {"untray", 1, Untray},
-      {"boxtext", 1, BoxText}};
+      {"move", 2, MoveCommand}, {"keys", 1, Keys}, {"launch", 2, Launch}, {"pace", 8, Pace}, {"post", 4, Post<false>},
+      {"send", 4, Post<true>}, {"sleep", 1, [](char** a) { return Sleep(std::atoi(a[0])), true; }},
+      {"pid", 1, [](char** a) { return Process(a, false); }}, {"kill", 1, [](char** a) { return Process(a, true); }},
+      {"untray", 1, Untray}, {"boxtext", 1, BoxText}};
   for (int i = 1; i < argc;) {
     auto c = std::find_if(std::begin(commands), std::end(commands),
                           [&](const auto& c) { return !std::strcmp(argv[i], c.name) && argc - i > c.args; });
