@@ -47,9 +47,10 @@ void FormatOutputFailure(char* text, size_t size);
 // choice. When the new one fails, the old one stays and the note says why.
 // 1 when the output in use is now device.
 int OutputSwitch(OutputDevice device);
-// One publish of the axes (0..32767) and the mouse buttons; a refusal counts
-// the device as lost. Only while bound.
-void OutputPublish(int32_t wheel, int32_t throttle, int32_t brake, int32_t left, int32_t right);
+// One publish of the axes (0..32767) and the mouse buttons (gears: bits 0-2
+// for vJoy buttons 9-11); a refusal counts the device as lost. Only while bound.
+void OutputPublish(int32_t wheel, int32_t throttle, int32_t brake, int32_t left, int32_t right,
+                   uint32_t gears);
 // A lost device is taken again once OUTPUT_RETRY_INTERVAL_US has passed since
 // the last try; the caller then publishes in full. 1 when it is bound now.
 int OutputRetryIfLost(uint64_t nowMicros);

@@ -27,6 +27,8 @@ void ResetToDefaults() {
   t.autoProfile = 1;
   t.outputDevice = 0;
   t.padAntiDeadzone = 0;
+  t.autoCenterDelay = 0;
+  t.scrollThrottle = 0;
 
   steeringState = SteeringState{};
   steeringState.steering = 16384.0f;

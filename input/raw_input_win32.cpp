@@ -34,13 +34,23 @@ ScreenRect VirtualDesktopRect() {
   return {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
 }
 
-// Applies one report of read bytes.
-void RawInputApplyReport(const unsigned char* report, UINT read) {
+// Applies one report of read bytes: its buttons and wheel always, its motion
+// when the gate let it through.
+void RawInputApplyReport(const unsigned char* report, UINT read, int useMotion) {
   if (read == static_cast<UINT>(-1) || read < RAW_INPUT_MOUSE_MIN_SIZE) return;
 
   RAWINPUTHEADER header;
   std::memcpy(&header, report, sizeof header);
   if (header.dwType != RIM_TYPEMOUSE) return;
+
+  USHORT buttonFlags;
+  USHORT buttonData;
+  std::memcpy(&buttonFlags, report + offsetof(RAWINPUT, data.mouse.ulButtons), sizeof buttonFlags);
+  std::memcpy(&buttonData, report + offsetof(RAWINPUT, data.mouse.ulButtons) + sizeof buttonFlags,
+              sizeof buttonData);
+  // A dropped report's motion is lost, but never a press, a release or a notch.
+  MouseReportButtons(buttonFlags, buttonData);
+  if (!useMotion) return;
 
   LONG lastX;
   LONG lastY;
@@ -63,13 +73,13 @@ void RawInputApplyReport(const unsigned char* report, UINT read) {
   ApplyPedalDelta(dy);
 }
 
-void RawInputHandleReport(HRAWINPUT handle) {
+void RawInputHandleReport(HRAWINPUT handle, int useMotion) {
   UINT size = 0;
   if (GetRawInputData(handle, RID_INPUT, nullptr, &size, sizeof(RAWINPUTHEADER)) != 0) return;
   if (size == 0 || size >= RAW_INPUT_BUFFER_SIZE) return;
 
   UINT read = GetRawInputData(handle, RID_INPUT, rawInputBuffer, &size, sizeof(RAWINPUTHEADER));
-  RawInputApplyReport(rawInputBuffer, read);
+  RawInputApplyReport(rawInputBuffer, read, useMotion);
 }
 
 // Direct mode reads the reports queued behind the one dispatched in batches.
@@ -91,7 +101,7 @@ void RawInputDrainQueued() {
       if (offset + sizeof(RAWINPUTHEADER) > RAW_INPUT_BATCH_SIZE) return;
       const UINT blockSize = block->header.dwSize;
       if (blockSize > RAW_INPUT_BATCH_SIZE - offset) return;
-      RawInputApplyReport(rawInputBatch + offset, blockSize);
+      RawInputApplyReport(rawInputBatch + offset, blockSize, 1);
       block = NEXTRAWINPUTBLOCK(block);
     }
   }
@@ -124,16 +134,16 @@ LRESULT CALLBACK RawInputWindowProc(HWND window, UINT message, WPARAM wParam, LP
 
   // Direct mode: every report, and what they changed goes out at once.
   if (tuningSettings.directMode) {
-    RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam));
+    RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam), 1);
     RawInputDrainQueued();
     PublishIfChanged();
     return DefWindowProcA(window, message, wParam, lParam);
   }
 
-  // At most one report per gate period; the rest are dropped unread, not summed.
-  // Every report, dropped or not, goes to DefWindowProc, which frees it.
-  if (InputGateAdmit(&steeringState.lastRawInputMicros, SystemClockMicros())) {
-    RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam));
-  }
+  // The motion of at most one report per gate period; the others' is dropped,
+  // not summed, while their buttons and wheel still count. Every report goes
+  // to DefWindowProc, which frees it.
+  const int admitted = InputGateAdmit(&steeringState.lastRawInputMicros, SystemClockMicros());
+  RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam), admitted);
   return DefWindowProcA(window, message, wParam, lParam);
 }

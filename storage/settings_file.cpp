@@ -75,6 +75,8 @@ const StorageKey STORAGE_KEYS[] = {
     {"padAntiDeadzone", KEY_INT, "%d", TUNING_FIELD(padAntiDeadzone), IN_SETTINGS, READ_WHOLE, READ_FIRST_WORD, 0},
     // Executable names may hold blanks: the profile reader takes this one whole.
     {"game", KEY_TEXT, "%.*s", TUNING_FIELD(game), IN_PROFILE, READ_WHOLE, READ_WHOLE, 1},
+    {"autoCenterDelay", KEY_INT, "%d", TUNING_FIELD(autoCenterDelay), IN_BOTH, READ_WHOLE, READ_FIRST_WORD, 0},
+    {"scrollThrottle", KEY_INT, "%d", TUNING_FIELD(scrollThrottle), IN_SETTINGS, READ_WHOLE, READ_FIRST_WORD, 0},
 };
 #undef TUNING_FIELD
 
@@ -321,9 +323,10 @@ void ReadSettingsStream(FILE* file) {
 }
 
 void ReadProfileStream(FILE* file) {
-  // Older profiles without the line load with the curve on centring only;
-  // a profile without games has none.
+  // Older profiles without the line load with the curve on centring only and
+  // centring at once, as they were tuned; a profile without games has none.
   tuningSettings.curveOnSteering = 0;
+  tuningSettings.autoCenterDelay = 0;
   std::memset(tuningSettings.game, 0, sizeof tuningSettings.game);
   ReadKeyedStream(file, IN_PROFILE);
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/output_link.h"
+#include "engine/pedals.h"
 #include "engine/status_notice.h"
 #include "engine/steering.h"
 #include "engine/tuning.h"
@@ -155,14 +156,14 @@ static nk_size SteeringBarValue(float steering) {
 }
 
 static void BuildControlsTab(nk_context* ctx, char* line) {
+  // Six sliders back to back: the slider row's own margin parts them, and the
+  // status lines still fit the 640-pixel client.
   TuningSlider(ctx, "Steering Sensitivity",
                "Controls turning speed.\nHigher = Faster response\nLower = More precision",
                &tuningSettings.sensitivity, 1.0f, 120.0f, 1.0f);
-  Spacer(ctx, 8);
   TuningSlider(ctx, "Non-Linearity",
                "Adjusts steering curve.\n1.0 = Linear\nHigher = Precise center, fast edges",
                &tuningSettings.responseCurve, 1.0f, 3.0f, 0.1f);
-  Spacer(ctx, 8);
   float smoothing = static_cast<float>(tuningSettings.smoothing);
   TuningSlider(ctx, "Input Filter",
                "Reduces jitter/shaking.\n0 = Raw input\nHigher = Smoother but more delay",
@@ -172,12 +173,16 @@ static void BuildControlsTab(nk_context* ctx, char* line) {
     SetSmoothingWindow(window);
     RequestSettingsSave();
   }
-  Spacer(ctx, 8);
   TuningSlider(ctx, "Force Feedback",
                "Centering force strength.\nHigher = Stronger return (Drift/Arcade)\nLower = "
                "Loose wheel",
                &tuningSettings.autoCenterForce, 0.0f, 30.0f, 0.1f);
-  Spacer(ctx, 8);
+  float delay = static_cast<float>(tuningSettings.autoCenterDelay);
+  TuningSlider(ctx, "Centring Delay",
+               "Milliseconds without sideways motion before centring pulls.\n0 = Pulls at once\n"
+               "Higher = The wheel holds through a long corner",
+               &delay, 0.0f, static_cast<float>(AUTO_CENTER_DELAY_MAX_MS), 50.0f);
+  tuningSettings.autoCenterDelay = static_cast<int32_t>(delay);
   TuningSlider(ctx, "Wheel Range",
                "Limits max rotation.\n100% = Full Lock\nLower = Faster lock (F1 style)",
                &tuningSettings.steeringLimit, 10.0f, 100.0f, 1.0f);
@@ -191,7 +196,7 @@ static void BuildControlsTab(nk_context* ctx, char* line) {
   nk_progress(ctx, &bar, 100, nk_false);
 
   float steeringPercent = (steeringState.steering - STEERING_CENTER) / STEERING_CENTER * 100.0f;
-  float throttlePercent = steeringState.throttle / AXIS_MAX * 100.0f;
+  float throttlePercent = PublishedThrottle() / AXIS_MAX * 100.0f;
   float brakePercent = steeringState.brake / AXIS_MAX * 100.0f;
   nk_layout_row_dynamic(ctx, 18, 1);
   std::snprintf(line, PANEL_LINE_SIZE,
@@ -467,12 +472,14 @@ static void BuildSettingsTab(nk_context* ctx) {
     RecheckAutoProfile();
   }
 
-  nk_layout_row_dynamic(ctx, 20, 1);
-  nk_label(ctx, "Direct Mode", NK_TEXT_LEFT);
-  nk_layout_row_dynamic(ctx, 36, 1);
+  char scrollTitle[48] = "Scroll Wheel Throttle: Off";
+  if (t.scrollThrottle > 0) {
+    std::snprintf(scrollTitle, sizeof scrollTitle, "Scroll Wheel Throttle: %d%% a notch",
+                  static_cast<int>(t.scrollThrottle));
+  }
+  OptionTitles(ctx, "Direct Mode", scrollTitle);
   const struct nk_rect directBounds = nk_widget_bounds(ctx);
-  if (nk_button_label(ctx, t.directMode ? "Enabled (every report, wheel moves at once)"
-                                        : "Disabled (one report per 8 ms, 16 ms updates)")) {
+  if (nk_button_label(ctx, t.directMode ? "Enabled (every report)" : "Disabled (one per 8 ms)")) {
     t.directMode = t.directMode ? 0 : 1;
     SaveSettings();
   }
@@ -480,6 +487,13 @@ static void BuildSettingsTab(nk_context* ctx) {
     MultiLineTooltip(ctx,
                      "Uses every mouse report and moves the wheel at once.\n"
                      "Lowest latency; steering speed then follows your mouse's report rate.");
+  }
+  // Cruise throttle: each wheel notch away raises it, toward you lowers it.
+  int scroll = t.scrollThrottle;
+  nk_slider_int(ctx, 0, &scroll, SCROLL_THROTTLE_MAX, 1);
+  if (scroll != t.scrollThrottle) {
+    t.scrollThrottle = scroll;
+    RequestSettingsSave();
   }
 
   BuildOutputRows(ctx);

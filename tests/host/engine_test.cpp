@@ -21,9 +21,10 @@ namespace {
 
 constexpr float NaN = std::numeric_limits<float>::quiet_NaN(), Inf = std::numeric_limits<float>::infinity();
 
-// Tuning and wheel before; mouse deltas, 0 standing for a centring step; the wheel after.
+// Tuning and wheel before; mouse deltas, 0 standing for a centring step `tick` ms later; the wheel after.
 TEST(Steering, DeltasAndCentring) {
-  struct Row { float sens, curve; int32_t on, window; float limit, force; int32_t held; float at; std::vector<int32_t> ops; float wheel; };
+  struct Row { float sens, curve; int32_t on, window; float limit, force; int32_t held; float at; std::vector<int32_t> ops; float wheel;
+               int32_t delay = 0; uint64_t tick = 16; };
   const Row rows[] = {
       {45, 1.5f, 0, 0, 100, 0, 0, 16384, {3}, 16519}, {45, 1.5f, 1, 0, 100, 0, 0, 16384, {3}, 16519},  // curve 1 at centre
       {10, 2, 1, 0, 100, 0, 0, 8192, {10}, 8362.7107f},       // half lock: 100 x (1 + 0.5^(1/2))
@@ -47,18 +48,22 @@ TEST(Steering, DeltasAndCentring) {
       {0, 1.5f, 1, 0, 100, 30, 1, -5, {0}, 0},
       {NaN, 1, 0, 0, 100, 0, 0, 10000, {5}, 10000}, {45, Inf, 1, 0, 100, 0, 0, 10000, {5}, 10000},  // not finite:
       {45, 1, 0, 0, -Inf, 0, 0, 10000, {5}, 10000}, {0, 1, 0, 0, 100, Inf, 0, 10000, {0}, 10000},  // no step
+      {0, 1, 0, 0, 100, 5, 0, 8192, {1, 0}, 8192, 500, 499}, {0, 1, 0, 0, 100, 5, 0, 8192, {1, 0}, 8379.5f, 500, 500},  // delay
+      {0, 1, 0, 0, 100, 5, 0, 8192, {1, 0, 0, 1, 0}, 8379.5f, 500, 300}, {0, 1, 0, 0, 100, 5, 0, 8192, {0}, 8379.5f, 2000, 0},
+      {0, 1, 0, 0, 100, 5, 1, 8192, {1, 0}, 8192, 500, 900}, {0, 1, 0, 0, 100, 5, 0, 8192, {1, 0}, 8379.5f, 0, 0},  // held; none
+      {0, 1, 0, 0, 100, 5, 0, 8192, {1, 0}, 8379.5f, 99999, 2000}, {0, 1, 0, 0, 100, 5, 0, 8192, {1, 0}, 8379.5f, -50, 0},
   };
   for (const Row& r : rows) {
     ResetToDefaults();
     TuningSettings& t = tuningSettings;
     t.sensitivity = r.sens, t.responseCurve = r.curve, t.curveOnSteering = r.on, t.steeringLimit = r.limit;
-    t.autoCenterForce = r.force, t.smoothing = r.window;
-    steeringState.leftButtonHeld = r.held, steeringState.steering = r.at;
-    for (int32_t dx : r.ops) dx ? ApplySteeringDelta(dx) : AutoCenterStep();
+    t.autoCenterForce = r.force, t.smoothing = r.window, t.autoCenterDelay = r.delay;
+    steeringState.leftButtonHeld = r.held, steeringState.steering = r.at, fakeSystem.clockMicros = 10000000;
+    for (int32_t dx : r.ops) dx ? ApplySteeringDelta(dx) : (fakeSystem.clockMicros += r.tick * 1000, AutoCenterStep());
     EXPECT_NEAR(steeringState.steering, r.wheel, 0.01f) << "row " << &r - rows;
   }
-  RecenterSteering();
-  EXPECT_EQ(steeringState.steering, 16384);
+  steeringState.cruiseThrottle = 99, RecenterSteering();
+  EXPECT_EQ(steeringState.steering + steeringState.cruiseThrottle, 16384);
 }
 
 // Only a changed window clears the ring.
@@ -70,8 +75,11 @@ TEST(Steering, SmoothingWindowChange) {
 }
 
 // Mode, pedals and latch before; (right button, dy) steps; pedals and latch after. A count is 327.67.
-TEST(Pedals, Modes) {
-  struct Row { int32_t mode; float throttle, brake; int32_t latch; std::vector<std::pair<int, int32_t>> steps; float t, b; int32_t l; };
+// Cruise throttle at `percent` a notch: steps W (a report's vertical wheel of dy), H (horizontal wheel), R (re-centre).
+TEST(Pedals, ModesAndCruise) {
+  enum { W = 2, H, R };
+  struct Row { int32_t mode; float throttle, brake; int32_t latch; std::vector<std::pair<int, int32_t>> steps; float t, b; int32_t l;
+               int32_t percent = 0; float cruise = 0; };
   const Row rows[] = {
       {0, 0, 0, 0, {{1, -50}}, 16383.5f, 0, 0}, {0, 0, 0, 0, {{0, 50}}, 0, 16383.5f, 0},
       {0, 0, 3276.7f, 0, {{0, -30}}, 6553.4f, 0, 0}, {0, 6553.4f, 0, 0, {{0, 30}}, 0, 3276.7f, 0},  // rest carried
@@ -86,12 +94,25 @@ TEST(Pedals, Modes) {
       {1, 0, 0, 0, {{1, 5}, {0, 0}, {1, -10}}, 3276.7f, 0, 1}, {1, 0, 0, 0, {{1, 0}, {1, 0}, {1, -10}}, 3276.7f, 0, 1},
       {1, 6553.4f, 0, 0, {{1, 1}}, 0, 327.67f, -1}, {1, 0, 6553.4f, 0, {{1, -1}}, 327.67f, 0, 1},
       {2, 1234, 0, 1, {{0, -30}, {1, 30}}, 1234, 0, 1}, {-1, 0, 99, -1, {{0, 0}, {1, -30}}, 0, 99, -1},
+      {1, 0, 0, 0, {{W, 120}, {W, 120}}, 0, 0, 0, 10, 6553.4f}, {1, 0, 0, 0, {{W, 40}, {W, 40}, {W, 40}}, 0, 0, 0, 10, 3276.7f},
+      {1, 0, 0, 0, {{W, 120}, {W, -360}, {W, 120}}, 0, 0, 0, 10, 3276.7f}, {1, 0, 0, 0, {{W, 600}}, 0, 0, 0, 25, 32767},  // floor, top
+      {1, 0, 0, 0, {{W, 32767}, {W, -32768}}, 0, 0, 0, 25, 0}, {1, 0, 0, 0, {{H, 120}, {W, 120}}, 0, 0, 0, 0, 0},  // off
+      {1, 0, 0, 0, {{H, 120}}, 0, 0, 0, 10, 0}, {1, 0, 0, 0, {{W, 120}, {R, 0}}, 0, 0, 0, 10, 0},  // re-centre ends it
+      {1, 0, 0, 0, {{W, 120}, {1, -10}, {0, 0}}, 0, 0, 0, 10, 3276.7f},  // the right button's release keeps it
+      {1, 0, 0, 0, {{W, 120}, {1, 5}, {1, 0}}, 0, 1638.35f, -1, 10, 0}, {0, 0, 0, 0, {{W, 240}, {0, 5}}, 0, 1638.35f, 0, 10, 0},
+      {0, 0, 100, 0, {{W, 120}}, 0, 100, 0, 10, 0}, {0, 0, 100, 0, {{0, -1}, {W, 120}}, 227.67f, 0, 0, 10, 3276.7f},  // braking
   };
   for (const Row& r : rows) {
     ResetToDefaults();
     tuningSettings.accelBrakeMode = r.mode;
     steeringState.throttle = r.throttle, steeringState.brake = r.brake, steeringState.pedalLatch = r.latch;
-    for (auto [right, dy] : r.steps) fakeSystem.rightDown = right, ApplyPedalDelta(dy);
+    tuningSettings.scrollThrottle = r.percent;
+    for (auto [right, dy] : r.steps) {
+      if (right == R) RecenterSteering();
+      else if (right >= W) MouseReportButtons(right == W ? MOUSE_REPORT_WHEEL : MOUSE_REPORT_HWHEEL, uint16_t(dy));
+      else fakeSystem.rightDown = right, ApplyPedalDelta(dy);
+    }
+    EXPECT_NEAR(steeringState.cruiseThrottle, r.cruise, 0.01f) << "row " << &r - rows;
     EXPECT_FALSE(steeringState.throttle > 0 && steeringState.brake > 0) << "row " << &r - rows;
     EXPECT_NEAR(steeringState.throttle, r.t, 0.01f) << "row " << &r - rows;
     EXPECT_NEAR(steeringState.brake, r.b, 0.01f) << "row " << &r - rows;
@@ -126,11 +147,13 @@ TEST(DirectMode, EveryReportCountsAndEachChangeGoesOutAtOnce) {
 }
 
 // Ticks in a row: centring, reading the left button as the previous tick saw it; axes X Y Z truncated into
-// 0..32767, one not finite resending its last value; buttons 7 and 8. A steering of -1 keeps the wheel.
+// 0..32767, one not finite resending its last value; buttons 7 and 8. A steering of -1 keeps the wheel. Y is the
+// larger of the throttle and the cruise value.
 TEST(OutputTick, CentresThenSendsAxesAndButtons) {
-  struct Row { float force, steering, throttle, brake; int left, right; const char* sent; };
+  struct Row { float force, steering, throttle, brake; int left, right; const char* sent; float cruise = 0; };
   const Row rows[] = {
       {0, 16383.9f, 1000.99f, 0.5f, 1, 0, "48=16383 49=1000 50=0 b7=1 b8=0 "},
+      {0, 100, 1000, 0, 0, 0, "48=100 49=5000 50=0 b7=0 b8=0 ", 5000.5f}, {0, 100, 6000, 0, 0, 0, "48=100 49=6000 50=0 b7=0 b8=0 ", 5000},
       {0, 20000.5f, 1234, 4321, 0, 1, "48=20000 49=1234 50=4321 b7=0 b8=1 "},
       {0, NaN, Inf, -Inf, 0, 0, "48=20000 49=1234 50=4321 b7=0 b8=0 "}, {0, 40000, -1, 1e30f, 1, 1, "48=32767 49=0 50=32767 b7=1 b8=1 "},
       {0, -0.5f, 7.9f, 32767.5f, 0, 0, "48=0 49=7 50=32767 b7=0 b8=0 "},
@@ -140,15 +163,26 @@ TEST(OutputTick, CentresThenSendsAxesAndButtons) {
       {1, -1, 0, 0, 0, 0, "48=149 49=0 50=0 b7=0 b8=0 "},
   };
   ResetToDefaults(), VJoyFakeReset();
-  tuningSettings.responseCurve = 1;
+  tuningSettings.responseCurve = 1, tuningSettings.scrollThrottle = 10;
   for (const Row& r : rows) {
     tuningSettings.autoCenterForce = r.force;
     if (r.steering != -1) steeringState.steering = r.steering;
-    steeringState.throttle = r.throttle, steeringState.brake = r.brake;
+    steeringState.throttle = r.throttle, steeringState.brake = r.brake, steeringState.cruiseThrottle = r.cruise;
     fakeSystem.leftDown = r.left, fakeSystem.rightDown = r.right;
     vjoyFakeCalls.clear(), OutputTick();
     EXPECT_EQ(vjoyFakeCalls, r.sent);
     EXPECT_EQ(steeringState.leftButtonHeld, r.left);
+  }
+  // The gear buttons from the reports' flags (middle, back, forward down; back down and up in one report), each
+  // sent only when the device has it; an unknown count is taken as 8.
+  const struct { int count; std::vector<uint16_t> flags; const char* gears; } gears[] = {
+      {8, {0x10}, ""}, {9, {0x10, 0x100}, "b9=1 "}, {10, {0x40}, "b9=0 b10=1 "}, {11, {0x10, 0x100, 0xC0}, "b9=1 b10=0 b11=1 "},
+      {11, {0x150, 0x20, 0x200}, "b9=0 b10=1 b11=0 "}, {32, {0x40, 0x1}, "b9=0 b10=1 b11=0 "}, {-1, {0x150}, ""}};
+  for (const auto& g : gears) {
+    vjoyFake = VJoyFakeAnswers{}, vjoyFake.buttons = g.count, VJoyFakeInstall(), OutputStart(), steeringState.mouseButtons = 0;
+    for (uint16_t f : g.flags) MouseReportButtons(f, 0);
+    fakeSystem.leftDown = 0, vjoyFakeCalls.clear(), OutputTick();
+    EXPECT_EQ(vjoyFakeCalls.substr(vjoyFakeCalls.find("b8=0 ") + 5), g.gears) << g.count;
   }
   OutputRelease();  // no device: centring still runs
   steeringState.steering = 16380;
