@@ -52,14 +52,14 @@ void OutputTick() {
   // A device lost on the way comes back here; the publish below is then whole.
   OutputRetryIfLost(SystemClockMicros());
   AutoCenterStep();
-  const int32_t left = SystemLeftButtonDown() ? 1 : 0;
+  const int32_t left = EngineLeftButtonDown() ? 1 : 0;
   steeringState.leftButtonHeld = left;
-  Publish(CurrentOutputs(left, SystemRightButtonDown() ? 1 : 0));
+  Publish(CurrentOutputs(left, EngineRightButtonDown() ? 1 : 0));
 }
 
 void PublishIfChanged() {
   const PublishedOutputs now =
-      CurrentOutputs(SystemLeftButtonDown() ? 1 : 0, SystemRightButtonDown() ? 1 : 0);
+      CurrentOutputs(EngineLeftButtonDown() ? 1 : 0, EngineRightButtonDown() ? 1 : 0);
   if (now.x == published.x && now.y == published.y && now.z == published.z &&
       now.left == published.left && now.right == published.right && now.gears == published.gears) {
     return;

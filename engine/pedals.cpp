@@ -7,6 +7,8 @@
 namespace {
 
 constexpr float COUNTS_FOR_FULL_PEDAL = 100.0f;
+// MOUSE_HELD_LEFT and MOUSE_HELD_RIGHT of steeringState.mouseButtons.
+constexpr uint32_t HELD_LEFT = 0x01, HELD_RIGHT = 0x02;
 
 float ClampPedal(float v) {
   if (v < 0.0f) return 0.0f;
@@ -46,7 +48,7 @@ void MovePedalsForMode(int32_t dy) {
     return;
   }
 
-  if (!SystemRightButtonDown()) {
+  if (!EngineRightButtonDown()) {
     s.throttle = 0.0f;
     s.brake = 0.0f;
     s.pedalLatch = 0;
@@ -94,4 +96,14 @@ float PublishedThrottle() {
   const SteeringState& s = steeringState;
   return tuningSettings.scrollThrottle > 0 && s.cruiseThrottle > s.throttle ? s.cruiseThrottle
                                                                              : s.throttle;
+}
+
+int EngineLeftButtonDown() {
+  const SteeringState& s = steeringState;
+  return s.buttonsFromReports ? (s.mouseButtons & HELD_LEFT) != 0 : SystemLeftButtonDown();
+}
+
+int EngineRightButtonDown() {
+  const SteeringState& s = steeringState;
+  return s.buttonsFromReports ? (s.mouseButtons & HELD_RIGHT) != 0 : SystemRightButtonDown();
 }

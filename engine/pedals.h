@@ -4,7 +4,7 @@
 #include <cstdint>
 
 // Called for every accepted mouse report, also when dy is 0. Reads the right
-// button through the system seam.
+// button as EngineRightButtonDown has it.
 void ApplyPedalDelta(int32_t dy);
 
 // One notch of a mouse wheel, as raw input counts it; high-resolution wheels
@@ -16,3 +16,9 @@ constexpr int32_t WHEEL_NOTCH = 120;
 void ApplyWheelDelta(int32_t wheel);
 // The throttle the game gets: the mouse's, or the cruise value when larger.
 float PublishedThrottle();
+
+// The left and right buttons as the engine takes them: any mouse's, from the
+// system seam, or with one mouse chosen (steeringState.buttonsFromReports)
+// that mouse's own, as its reports left steeringState.mouseButtons.
+int EngineLeftButtonDown();
+int EngineRightButtonDown();

@@ -26,6 +26,7 @@ struct TuningSettings {
   char game[128];       // the active profile's games: file names separated by ';'
   int32_t autoCenterDelay;  // ms without horizontal motion before centring pulls, 0 = at once
   int32_t scrollThrottle;   // percent of full throttle per wheel notch, 0 = off
+  char steeringMouse[242];  // the one mouse that steers (input/mouse_choice.h), "" = any
 };
 
 constexpr int32_t AUTO_CENTER_DELAY_MAX_MS = 2000;
@@ -51,6 +52,7 @@ struct SteeringState {
   uint64_t lastSteerMicros;  // clock time of the last horizontal motion (centring delay)
   float cruiseThrottle;      // the scroll wheel's throttle, 0..32767
   uint32_t mouseButtons;     // MOUSE_HELD_* bits, as the raw reports left them
+  int32_t buttonsFromReports;  // 1: left and right come from mouseButtons (one mouse chosen)
 };
 
 extern TuningSettings tuningSettings;

@@ -12,7 +12,9 @@
 #include "engine/steering.h"
 #include "engine/system_seam.h"
 #include "engine/tuning.h"
+#include "input/mouse_choice.h"
 #include "input/mouse_motion.h"
+#include "storage/saving.h"
 
 namespace {
 
@@ -34,14 +36,38 @@ ScreenRect VirtualDesktopRect() {
   return {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
 }
 
+// Looked at on a device change only; static, so nothing is taken per change.
+MouseDevice rawInputMice[MOUSE_DEVICES_MAX];
+
+void RawInputFindSteeringMouse() {
+  if (!mouseChoice.chosen) return;
+  MouseChoiceFollow(rawInputMice, MouseDevicesList(rawInputMice, MOUSE_DEVICES_MAX));
+}
+
+// "Use the Next Mouse I Move": every report's relative motion counts, also a
+// dropped one's; the device is looked up once, when it has moved enough.
+void RawInputSelectMouse(const unsigned char* report, uintptr_t device) {
+  LONG lastX;
+  LONG lastY;
+  USHORT flags;
+  std::memcpy(&lastX, report + offsetof(RAWINPUT, data.mouse.lLastX), sizeof lastX);
+  std::memcpy(&lastY, report + offsetof(RAWINPUT, data.mouse.lLastY), sizeof lastY);
+  std::memcpy(&flags, report + offsetof(RAWINPUT, data.mouse.usFlags), sizeof flags);
+  if (flags & MOUSE_MOVE_ABSOLUTE) return;  // positions, not motion
+  if (!MouseSelectionFeed(device, lastX, lastY, SystemClockMicros())) return;
+  if (MouseDeviceDescribe(device, &rawInputMice[0]) && MouseChoiceTake(rawInputMice[0])) SaveSettings();
+}
+
 // Applies one report of read bytes: its buttons and wheel always, its motion
-// when the gate let it through.
+// when the gate let it through. With one mouse chosen, only its reports.
 void RawInputApplyReport(const unsigned char* report, UINT read, int useMotion) {
   if (read == static_cast<UINT>(-1) || read < RAW_INPUT_MOUSE_MIN_SIZE) return;
 
   RAWINPUTHEADER header;
   std::memcpy(&header, report, sizeof header);
   if (header.dwType != RIM_TYPEMOUSE) return;
+  const uintptr_t device = reinterpret_cast<uintptr_t>(header.hDevice);
+  if (mouseChoice.selecting) RawInputSelectMouse(report, device);
 
   USHORT buttonFlags;
   USHORT buttonData;
@@ -49,8 +75,7 @@ void RawInputApplyReport(const unsigned char* report, UINT read, int useMotion) 
   std::memcpy(&buttonData, report + offsetof(RAWINPUT, data.mouse.ulButtons) + sizeof buttonFlags,
               sizeof buttonData);
   // A dropped report's motion is lost, but never a press, a release or a notch.
-  MouseReportButtons(buttonFlags, buttonData);
-  if (!useMotion) return;
+  if (!MouseReportTake(device, buttonFlags, buttonData) || !useMotion) return;
 
   LONG lastX;
   LONG lastY;
@@ -124,12 +149,22 @@ void CreateRawInputWindow() {
   RAWINPUTDEVICE device{};
   device.usUsagePage = 0x01;
   device.usUsage = 0x02;
-  device.dwFlags = RIDEV_INPUTSINK;
+  // Device notices: the steering mouse is found again when mice come and go.
+  device.dwFlags = RIDEV_INPUTSINK | RIDEV_DEVNOTIFY;
   device.hwndTarget = window;
   RegisterRawInputDevices(&device, 1, sizeof device);
+
+  MouseChoiceLoad();
+  RawInputFindSteeringMouse();
 }
 
 LRESULT CALLBACK RawInputWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INPUT_DEVICE_CHANGE) {
+    if (MouseChoiceDeviceChange(wParam == GIDC_ARRIVAL, static_cast<uintptr_t>(lParam))) {
+      RawInputFindSteeringMouse();
+    }
+    return 0;
+  }
   if (message != WM_INPUT) return DefWindowProcA(window, message, wParam, lParam);
 
   // Direct mode: every report, and what they changed goes out at once.

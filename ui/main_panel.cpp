@@ -9,9 +9,11 @@
 #include "engine/pedals.h"
 #include "engine/status_notice.h"
 #include "engine/steering.h"
+#include "engine/system_seam.h"
 #include "engine/tuning.h"
 #include "input/elevation.h"
 #include "input/hotkeys.h"
+#include "input/mouse_choice.h"
 #include "pad/pad_link.h"
 #include "storage/game_profiles.h"
 #include "storage/launch_at_startup.h"
@@ -429,6 +431,33 @@ static void BuildOutputRows(nk_context* ctx) {
   }
 }
 
+// Which mouse steers: any, or the one that moves first after the click.
+static void BuildSteeringMouseRows(nk_context* ctx) {
+  const int selecting = MouseSelectionActive(SystemClockMicros());
+  char name[MOUSE_NAME_SIZE + 32];
+  char label[sizeof name + 16];
+  MouseChoiceLabel(name, sizeof name);
+  std::snprintf(label, sizeof label, "Steer With: %s", selecting ? "the mouse you move now..." : name);
+  nk_layout_row_dynamic(ctx, 20, 1);
+  if (mouseChoice.chosen && !mouseChoice.handle && !selecting) {
+    nk_label_colored(ctx, label, NK_TEXT_LEFT, Themed(UNSAVED_TEXT));
+  } else {
+    nk_label(ctx, label, NK_TEXT_LEFT);
+  }
+  nk_layout_row_dynamic(ctx, 36, 2);
+  if (nk_button_label(ctx, selecting ? "Waiting (Click to Stop)" : "Use the Next Mouse I Move")) {
+    if (selecting) {
+      mouseChoice.selecting = 0;
+    } else {
+      MouseSelectionStart(SystemClockMicros());
+    }
+  }
+  if (ProfileActionButton(ctx, "Any Mouse", mouseChoice.chosen)) {
+    MouseChoiceClear();
+    SaveSettings();
+  }
+}
+
 static void BuildSettingsTab(nk_context* ctx) {
   TuningSettings& t = tuningSettings;
 
@@ -496,6 +525,7 @@ static void BuildSettingsTab(nk_context* ctx) {
     RequestSettingsSave();
   }
 
+  BuildSteeringMouseRows(ctx);
   BuildOutputRows(ctx);
 
   Spacer(ctx, 16);

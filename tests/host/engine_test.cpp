@@ -2,14 +2,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 #include <vector>
 
 #include "engine/output_link.h"
 #include "engine/output_tick.h"
 #include "engine/pedals.h"
+#include "engine/status_notice.h"
 #include "engine/steering.h"
 #include "engine/tuning.h"
+#include "input/mouse_choice.h"
 #include "input/mouse_motion.h"
 #include "pad/pad_link.h"
 #include "tests/support/system_fake.h"
@@ -337,6 +342,91 @@ TEST(MouseReports, AbsolutePositionsBecomeMotionInPixels) {
     MouseReportMotion(r.flags, r.device, r.x, r.y, r.ms, desktop, primary, &dx, &dy);
     EXPECT_EQ(std::make_pair(dx, dy), std::make_pair(r.dx, r.dy)) << r.ms;
   }
+}
+
+// Paths as raw input names them: USB with interface and collection, Bluetooth (VID source 0002), PS/2.
+const std::string GUID = "#{378de44c-56ef-11d1-bc8c-00a0c91e6ec2}", USB = "\\\\?\\HID#VID_046D&PID_C077&MI_01&Col02#7&2a4e1c3b&0&000",
+                  BT = "\\\\?\\HID#{00001124-0000-1000-8000-00805f9b34fb}_VID&0002046d_PID&b01a&Col01#8&2b1c&0&0000" + GUID;
+MouseDevice Mouse(uintptr_t handle, const std::string& path, const char* serial = "", const char* name = "") {
+  MouseDevice d{handle, {}, {}};
+  MouseIdentityFromPath(path.c_str(), &d.identity);
+  std::snprintf(d.identity.serial, MOUSE_SERIAL_SIZE, "%s", serial), std::snprintf(d.name, MOUSE_NAME_SIZE, "%s", name);
+  return d;
+}
+std::string Encoded(const MouseIdentity& id) { char t[242] = ""; return MouseIdentityEncode(id, t, sizeof t) ? t : "refused"; }
+
+// The identity a path names, its one line and what reads back; then what the reader refuses.
+TEST(MouseChoice, IdentityFromThePathAndItsOneLine) {
+  const std::string longPath = USB + std::string(160, '0') + GUID;
+  const struct { std::string path; const char* serial; std::string line; } rows[] = {
+      {USB + "0" + GUID, "", "046D:C077:01:02::" + USB + "0" + GUID}, {BT, "A0:b1 %\x7f", "046D:B01A::01:A0%3Ab1%20%25%7F:" + BT},
+      {"\\\\?\\ACPI#PNP0F13#4&1&0" + GUID, "", "::::" ":\\\\?\\ACPI#PNP0F13#4&1&0" + GUID}, {"\\\\?\\HID#RAPID_1#x", "", "::::" ":\\\\?\\HID#RAPID_1#x"},
+      {longPath, "S1", "046D:C077:01:02:S1:"},  // too long with its path: the identity alone
+      {"\\\\?\\ACPI#PNP0F13#" + std::string(220, '0'), "", "refused"}};
+  for (const auto& r : rows) {
+    const MouseDevice d = Mouse(7, r.path, r.serial);
+    ASSERT_EQ(Encoded(d.identity), r.line);
+    MouseIdentity back{};
+    EXPECT_EQ(MouseIdentityDecode(r.line.c_str(), &back) ? Encoded(back) : "refused", r.line);
+  }
+  for (const std::string& bad : std::vector<std::string>{"", ":::::", "046D", "46D:C077:::x:p", "046D:C077:1:::p", "046D:C077:::a b:p", "046D:C077:::%4:p",
+                                "046D:C077:::%00:p", "046D:C077:::" + std::string(64, 's') + ":p", ":::::" + std::string(256, 'p')}) {
+    MouseIdentity id{};
+    EXPECT_EQ(MouseIdentityDecode(bad.c_str(), &id), 0) << bad;
+  }
+  std::snprintf(tuningSettings.steeringMouse, 242, "%s", "046D:zz"), MouseChoiceLoad();
+  EXPECT_EQ(mouseChoice.chosen + int(std::strlen(tuningSettings.steeringMouse)), 0) << "malformed: any mouse";
+}
+
+// Two of one model without a serial (one on a new port), the same model with one, another model.
+TEST(MouseChoice, FoundAgainByPathThenByAnIdentityOnlyOneDeviceHas) {
+  const MouseDevice mice[] = {Mouse(1, USB + "1" + GUID), Mouse(2, USB + "2" + GUID), Mouse(3, USB + "3" + GUID, "X1"), Mouse(4, BT)};
+  std::string lower = USB + "1" + GUID;
+  for (char& c : lower) c = char(std::tolower(c));
+  const struct { std::string path; const char* serial; int count, found; } rows[] = {
+      {USB + "2" + GUID, "", 4, 1}, {lower, "", 4, 0}, {USB + "9" + GUID, "", 4, MOUSE_FIND_AMBIGUOUS}, {USB + "9" + GUID, "", 1, 0},
+      {USB + "9" + GUID, "X1", 4, 2}, {USB + "9" + GUID, "X2", 4, MOUSE_FIND_NONE}, {"\\\\?\\HID#VID_046D&PID_B01A#9" + GUID, "", 4, MOUSE_FIND_NONE},
+      {"\\\\?\\ACPI#PNP0F13#1", "", 4, MOUSE_FIND_NONE}, {BT, "", 0, MOUSE_FIND_NONE}};
+  for (const auto& r : rows) EXPECT_EQ(MouseDeviceFind(Mouse(0, r.path, r.serial).identity, mice, r.count), r.found) << r.path;
+}
+
+// "Use the Next Mouse I Move", then reports of the chosen mouse, of another and without a device; the chosen mouse
+// leaves and comes back on another port. Left and right are its own, whatever the system's buttons say.
+TEST(MouseChoice, TheMouseMovedFirstAloneSteersWithItsOwnButtons) {
+  ResetToDefaults(), FakeSystemReset(), MouseChoiceClear();
+  const struct { uintptr_t device; int32_t dx, dy; uint64_t at; int chosen; } moves[] = {
+      {0, 90, 0, 1, 0}, {5, 10, -9, 2, 0}, {6, -19, 0, 3, 0}, {5, 0, 1, 4, 1}, {5, 5, 0, 5, 0}};  // looked at once
+  MouseSelectionStart(0);
+  for (const auto& m : moves) EXPECT_EQ(MouseSelectionFeed(m.device, m.dx, m.dy, m.at), m.chosen) << m.at;
+  MouseSelectionStart(0);
+  EXPECT_EQ(MouseSelectionFeed(5, 50, 0, MOUSE_SELECT_WINDOW_US + 1) + MouseSelectionActive(0), 0) << "too late";
+  const MouseDevice chosen = Mouse(5, USB + "1" + GUID, "", "Wireless Mouse"), moved = Mouse(8, USB + "4" + GUID, "", "Wireless Mouse");
+  ASSERT_EQ(MouseChoiceTake(chosen), 1);
+  EXPECT_EQ(std::string(tuningSettings.steeringMouse), "046D:C077:01:02::" + USB + "1" + GUID);
+  fakeSystem.leftDown = fakeSystem.rightDown = 1;
+  const struct { uintptr_t device; uint16_t flags; int taken, left, right; int arrived = -1; int list = 0; } reports[] = {
+      {5, 0, 1, 0, 0}, {6, 0x5, 0, 0, 0}, {0, 0x5, 0, 0, 0}, {5, 0x45, 1, 1, 1}, {5, 0x2, 1, 0, 1},
+      {6, 0, 0, 0, 1, 0}, {5, 0, 0, 0, 0, 0},     // another mouse leaves; then the chosen one: all let go
+      {5, 0x1, 0, 0, 0, 1, 1}, {8, 0x1, 1, 1, 0}};  // back, found by its identity on a new port
+  tuningSettings.accelBrakeMode = 1;
+  for (const auto& r : reports) {
+    if (r.arrived >= 0) {
+      EXPECT_EQ(MouseChoiceDeviceChange(r.arrived, r.device == 5 && !r.list ? 5 : 9), r.list);
+      if (r.list) MouseChoiceFollow(&moved, 1);
+    }
+    EXPECT_EQ(MouseReportTake(r.device, r.flags, 0), r.taken) << r.device << " " << r.flags;
+    if (r.taken) ApplyPedalDelta(-10);
+    EXPECT_EQ(EngineLeftButtonDown() * 2 + EngineRightButtonDown(), r.left * 2 + r.right) << r.device << " " << r.flags;
+    EXPECT_EQ(steeringState.throttle > 0, r.right == 1);
+  }
+  EXPECT_EQ(steeringState.mouseButtons, MOUSE_HELD_LEFT) << "the back button went with the mouse";
+  char label[160];
+  MouseChoiceDeviceChange(0, 8), MouseChoiceLabel(label, sizeof label);
+  EXPECT_EQ(std::to_string(MouseReportTake(0, 0x1, 0)) + StatusNoticeText(NOTICE_MOUSE) + " | " + label,
+            "0Steering mouse not connected | Wireless Mouse (not connected)") << "nothing steers, not even device 0";
+  EXPECT_NE(std::string(tuningSettings.steeringMouse).find(USB + "4"), std::string::npos) << "the new path kept";
+  MouseChoiceClear(), MouseChoiceLabel(label, sizeof label);
+  EXPECT_EQ(std::to_string(MouseReportTake(0, 0, 0) + EngineLeftButtonDown()) + StatusNoticeText(NOTICE_MOUSE) + label, "2Any mouse");
 }
 
 TEST(MouseLock, ParksAtTheRightEdgeOfTheForegroundWindowsMonitor) {

@@ -77,6 +77,8 @@ TEST(Readers, LineRulesAndRoundTrips) {
       {P, "game=a.exe\r\ngame=" + std::string(128, 'g'), "game=a.exe"}, {P, "game=\r\n", "curveOnSteering=0"},
       {S, "scrollThrottle=10\r\nautoCenterDelay=450\r\n", "autoCenterDelay=450\r\nscrollThrottle=10"},
       {P, "autoCenterDelay=1500 ms\r\nscrollThrottle=5\r\n", "autoCenterDelay=1500\r\nscrollThrottle=0"},  // not in profiles
+      {S, "steeringMouse=" + std::string(241, 'm'), "steeringMouse=" + std::string(241, 'm')},  // to the piece's end
+      {S, "steeringMouse=" + std::string(242, 'm') + "\r\nsensitivity=50", "sensitivity=50.0"},
   };
   for (const auto& r : rows) {
     ResetToDefaults();
