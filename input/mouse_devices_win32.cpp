@@ -2,8 +2,10 @@
 // paths raw input gives, and the product and serial strings of the HID
 // devices behind them. Only on a device change or a selection, never per report.
 #include <windows.h>
-// After windows.h, which it needs.
+// After windows.h, which it needs; MinGW-w64's copy declares no C linkage.
+extern "C" {
 #include <hidsdi.h>
+}
 
 #include <cstring>
 #include <vector>

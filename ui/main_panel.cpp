@@ -431,45 +431,53 @@ static void BuildOutputRows(nk_context* ctx) {
   }
 }
 
-// Which mouse steers: any, or the one that moves first after the click.
-static void BuildSteeringMouseRows(nk_context* ctx) {
-  const int selecting = MouseSelectionActive(SystemClockMicros());
+// "Steer With:" beside the section's title, over its button: the mouse chosen
+// (marked when it is not connected), or a word while waiting for one to move.
+static void SteeringMouseTitle(nk_context* ctx, int selecting) {
   char name[MOUSE_NAME_SIZE + 32];
   char label[sizeof name + 16];
   MouseChoiceLabel(name, sizeof name);
-  std::snprintf(label, sizeof label, "Steer With: %s", selecting ? "the mouse you move now..." : name);
-  nk_layout_row_dynamic(ctx, 20, 1);
+  std::snprintf(label, sizeof label, "Steer With: %s", selecting ? "the mouse you move now" : name);
   if (mouseChoice.chosen && !mouseChoice.handle && !selecting) {
-    nk_label_colored(ctx, label, NK_TEXT_LEFT, Themed(UNSAVED_TEXT));
+    nk_label_colored(ctx, label, NK_TEXT_RIGHT, Themed(UNSAVED_TEXT));
   } else {
-    nk_label(ctx, label, NK_TEXT_LEFT);
+    nk_label(ctx, label, NK_TEXT_RIGHT);
   }
-  nk_layout_row_dynamic(ctx, 36, 2);
-  if (nk_button_label(ctx, selecting ? "Waiting (Click to Stop)" : "Use the Next Mouse I Move")) {
-    if (selecting) {
-      mouseChoice.selecting = 0;
-    } else {
-      MouseSelectionStart(SystemClockMicros());
-    }
-  }
-  if (ProfileActionButton(ctx, "Any Mouse", mouseChoice.chosen)) {
+}
+
+// One button, in turn: wait for the next mouse that moves, stop waiting, or
+// let go of the chosen mouse so that any mouse steers.
+static void SteeringMouseButton(nk_context* ctx, int selecting) {
+  const char* label = selecting ? "Waiting (Click to Stop)"
+                      : mouseChoice.chosen ? "Use Any Mouse"
+                                           : "Use the Next Mouse I Move";
+  if (!nk_button_label(ctx, label)) return;
+  if (selecting) {
+    mouseChoice.selecting = 0;
+  } else if (mouseChoice.chosen) {
     MouseChoiceClear();
     SaveSettings();
+  } else {
+    MouseSelectionStart(SystemClockMicros());
   }
 }
 
 static void BuildSettingsTab(nk_context* ctx) {
   TuningSettings& t = tuningSettings;
 
-  nk_layout_row_dynamic(ctx, 20, 1);
+  const int selecting = MouseSelectionActive(SystemClockMicros());
+  static const float STEERING_TITLES[2] = {0.3f, 0.7f};
+  nk_layout_row(ctx, NK_DYNAMIC, 20, 2, STEERING_TITLES);
   nk_label(ctx, "Steering Options", NK_TEXT_LEFT);
-  nk_layout_row_dynamic(ctx, 36, 1);
+  SteeringMouseTitle(ctx, selecting);
+  nk_layout_row_dynamic(ctx, 36, 2);
   if (OptionButton(ctx, t.curveOnSteering, "Curve on Steering: Enabled",
                    "Curve on Steering: Disabled")) {
     // Only profiles carry this value, so the profile is not marked modified.
     t.curveOnSteering = t.curveOnSteering ? 0 : 1;
     SaveSettings();
   }
+  SteeringMouseButton(ctx, selecting);
   nk_layout_row_dynamic(ctx, 14, 1);
   nk_label_colored(ctx,
                    t.curveOnSteering ? "Curve affects BOTH Steering and Auto-Center"
@@ -525,7 +533,6 @@ static void BuildSettingsTab(nk_context* ctx) {
     RequestSettingsSave();
   }
 
-  BuildSteeringMouseRows(ctx);
   BuildOutputRows(ctx);
 
   Spacer(ctx, 16);
