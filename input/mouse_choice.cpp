@@ -187,7 +187,7 @@ void MouseChoiceFollow(const MouseDevice* devices, int count) {
   c.handle = handle;
   if (index >= 0) {
     const MouseDevice& device = devices[index];
-    std::snprintf(c.name, sizeof c.name, "%s", device.name);
+    std::snprintf(c.name, sizeof c.name, "%.*s", static_cast<int>(sizeof c.name - 1), device.name);
     // Moved to another port: the new path finds it first from now on.
     char text[sizeof tuningSettings.steeringMouse];
     if (std::strcmp(device.identity.path, c.wanted.path) != 0 && device.identity.path[0] &&
@@ -218,7 +218,7 @@ int MouseChoiceTake(const MouseDevice& device) {
   c.chosen = 1;
   c.wanted = device.identity;
   c.handle = device.handle;
-  std::snprintf(c.name, sizeof c.name, "%s", device.name);
+  std::snprintf(c.name, sizeof c.name, "%.*s", static_cast<int>(sizeof c.name - 1), device.name);
   c.selecting = 0;
   steeringState.buttonsFromReports = 1;
   ReleaseChoiceButtons();
@@ -236,18 +236,12 @@ void MouseChoiceClear() {
 
 void MouseChoiceLabel(char* text, size_t size) {
   const MouseChoice& c = mouseChoice;
-  char name[MOUSE_NAME_SIZE];
-  if (!c.chosen) {
-    std::snprintf(name, sizeof name, "Any mouse");
-  } else if (c.name[0]) {
-    std::snprintf(name, sizeof name, "%s", c.name);
-  } else if (c.wanted.vid >= 0) {
-    std::snprintf(name, sizeof name, "Mouse %04X:%04X", static_cast<unsigned>(c.wanted.vid),
-                  static_cast<unsigned>(c.wanted.pid & 0xFFFF));
-  } else {
-    std::snprintf(name, sizeof name, "One mouse");
-  }
-  std::snprintf(text, size, "%s%s", name, c.chosen && !c.handle ? " (not connected)" : "");
+  char number[24];
+  std::snprintf(number, sizeof number, "Mouse %04X:%04X", static_cast<unsigned>(c.wanted.vid & 0xFFFF),
+                static_cast<unsigned>(c.wanted.pid & 0xFFFF));
+  const char* name = !c.chosen ? "Any mouse" : c.name[0] ? c.name : c.wanted.vid >= 0 ? number : "One mouse";
+  std::snprintf(text, size, "%.*s%s", static_cast<int>(MOUSE_NAME_SIZE - 1), name,
+                c.chosen && !c.handle ? " (not connected)" : "");
 }
 
 void MouseSelectionStart(uint64_t nowMicros) {

@@ -44,17 +44,26 @@ void RawInputFindSteeringMouse() {
   MouseChoiceFollow(rawInputMice, MouseDevicesList(rawInputMice, MOUSE_DEVICES_MAX));
 }
 
+// A mouse report's motion as it stands in the record.
+struct RawMouseMotion {
+  LONG lastX, lastY;
+  USHORT flags;
+};
+
+RawMouseMotion RawInputMotion(const unsigned char* report) {
+  RawMouseMotion m;
+  std::memcpy(&m.lastX, report + offsetof(RAWINPUT, data.mouse.lLastX), sizeof m.lastX);
+  std::memcpy(&m.lastY, report + offsetof(RAWINPUT, data.mouse.lLastY), sizeof m.lastY);
+  std::memcpy(&m.flags, report + offsetof(RAWINPUT, data.mouse.usFlags), sizeof m.flags);
+  return m;
+}
+
 // "Use the Next Mouse I Move": every report's relative motion counts, also a
 // dropped one's; the device is looked up once, when it has moved enough.
 void RawInputSelectMouse(const unsigned char* report, uintptr_t device) {
-  LONG lastX;
-  LONG lastY;
-  USHORT flags;
-  std::memcpy(&lastX, report + offsetof(RAWINPUT, data.mouse.lLastX), sizeof lastX);
-  std::memcpy(&lastY, report + offsetof(RAWINPUT, data.mouse.lLastY), sizeof lastY);
-  std::memcpy(&flags, report + offsetof(RAWINPUT, data.mouse.usFlags), sizeof flags);
-  if (flags & MOUSE_MOVE_ABSOLUTE) return;  // positions, not motion
-  if (!MouseSelectionFeed(device, lastX, lastY, SystemClockMicros())) return;
+  const RawMouseMotion m = RawInputMotion(report);
+  if (m.flags & MOUSE_MOVE_ABSOLUTE) return;  // positions, not motion
+  if (!MouseSelectionFeed(device, m.lastX, m.lastY, SystemClockMicros())) return;
   if (MouseDeviceDescribe(device, &rawInputMice[0]) && MouseChoiceTake(rawInputMice[0])) SaveSettings();
 }
 
@@ -77,18 +86,13 @@ void RawInputApplyReport(const unsigned char* report, UINT read, int useMotion) 
   // A dropped report's motion is lost, but never a press, a release or a notch.
   if (!MouseReportTake(device, buttonFlags, buttonData) || !useMotion) return;
 
-  LONG lastX;
-  LONG lastY;
-  USHORT flags;
-  std::memcpy(&lastX, report + offsetof(RAWINPUT, data.mouse.lLastX), sizeof lastX);
-  std::memcpy(&lastY, report + offsetof(RAWINPUT, data.mouse.lLastY), sizeof lastY);
-  std::memcpy(&flags, report + offsetof(RAWINPUT, data.mouse.usFlags), sizeof flags);
+  const RawMouseMotion m = RawInputMotion(report);
   // Absolute reports carry positions: only their differences are motion.
-  int32_t dx = lastX;
-  int32_t dy = lastY;
-  if (flags & MOUSE_MOVE_ABSOLUTE) {
+  int32_t dx = m.lastX;
+  int32_t dy = m.lastY;
+  if (m.flags & MOUSE_MOVE_ABSOLUTE) {
     const ScreenRect primary = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    MouseReportMotion(flags, reinterpret_cast<uintptr_t>(header.hDevice), lastX, lastY,
+    MouseReportMotion(m.flags, device, m.lastX, m.lastY,
                       static_cast<uint32_t>(SystemClockMicros() / 1000),
                       VirtualDesktopRect(), primary, &dx, &dy);
   }
