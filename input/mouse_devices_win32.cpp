@@ -28,7 +28,8 @@ void TextFromWide(const wchar_t* wide, char* text, size_t size) {
 
 int MouseDeviceDescribe(uintptr_t handle, MouseDevice* device) {
   *device = MouseDevice{};
-  char path[MOUSE_PATH_SIZE];
+  // Longer than a path we keep, it still names the identity.
+  char path[4 * MOUSE_PATH_SIZE];
   UINT size = sizeof path;  // characters
   const UINT got = GetRawInputDeviceInfoA(reinterpret_cast<HANDLE>(handle), RIDI_DEVICENAME, path, &size);
   if (got == 0 || got == static_cast<UINT>(-1)) return 0;

@@ -154,9 +154,13 @@ void CreateRawInputWindow() {
   device.usUsagePage = 0x01;
   device.usUsage = 0x02;
   // Device notices: the steering mouse is found again when mice come and go.
+  // Refused, steering goes on without them.
   device.dwFlags = RIDEV_INPUTSINK | RIDEV_DEVNOTIFY;
   device.hwndTarget = window;
-  RegisterRawInputDevices(&device, 1, sizeof device);
+  if (!RegisterRawInputDevices(&device, 1, sizeof device)) {
+    device.dwFlags = RIDEV_INPUTSINK;
+    RegisterRawInputDevices(&device, 1, sizeof device);
+  }
 
   MouseChoiceLoad();
   RawInputFindSteeringMouse();
