@@ -38,7 +38,7 @@ target_link_libraries(tarvix_core PUBLIC Threads::Threads PRIVATE tarvix_warning
 
 if(WIN32)
   add_library(tarvix_win STATIC ${TARVIX_WIN_SOURCES} ${TARVIX_SYSTEM_SEAM_HEADER})
-  target_link_libraries(tarvix_win PUBLIC tarvix_core user32 gdi32 shell32 advapi32 ole32
+  target_link_libraries(tarvix_win PUBLIC tarvix_core user32 gdi32 shell32 advapi32 ole32 hid
                         PRIVATE tarvix_warnings)
   # Portable storage code calls back into its Win32 half (file replace, profile
   # scan): the two static libraries depend on each other.

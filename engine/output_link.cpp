@@ -143,7 +143,8 @@ int OutputSwitch(OutputDevice device) {
   return 1;
 }
 
-void OutputPublish(int32_t wheel, int32_t throttle, int32_t brake, int32_t left, int32_t right) {
+void OutputPublish(int32_t wheel, int32_t throttle, int32_t brake, int32_t left, int32_t right,
+                   uint32_t gears) {
   if (outputLink.state != OUTPUT_LINK_BOUND) return;
   int ok;
   if (outputLink.device == OUTPUT_PAD) {
@@ -151,7 +152,7 @@ void OutputPublish(int32_t wheel, int32_t throttle, int32_t brake, int32_t left,
     // not a lost pad: the next tick sends the newest state again.
     ok = PadPublish(PadReportFor(wheel, throttle, brake, tuningSettings.padAntiDeadzone)) != PAD_OUTCOME_GONE;
   } else {
-    ok = VJoyPublish(wheel, throttle, brake, left, right);
+    ok = VJoyPublish(wheel, throttle, brake, left, right, gears);
   }
   if (ok) return;
   if (outputLink.device == OUTPUT_PAD) {

@@ -59,10 +59,12 @@ void FormatOutputFailure(char* text, size_t size);
 // while the old output goes on: 0 then, and a later tick completes the
 // switch (and asks for the settings to be saved) or sets the note.
 int OutputSwitch(OutputDevice device);
-// One publish of the axes (0..32767) and the mouse buttons, only while bound.
-// A driver gone away counts the device as lost; a pad report the bus refused
-// is not (the next tick sends the newest state again).
-void OutputPublish(int32_t wheel, int32_t throttle, int32_t brake, int32_t left, int32_t right);
+// One publish of the axes (0..32767) and the mouse buttons (gears: bits 0-2
+// for vJoy buttons 9-11), only while bound. A driver gone away counts the
+// device as lost; a pad report the bus refused is not (the next tick sends
+// the newest state again).
+void OutputPublish(int32_t wheel, int32_t throttle, int32_t brake, int32_t left, int32_t right,
+                   uint32_t gears);
 // At each tick: takes the end of the pad's bind (a switch or a retry), and
 // tries a lost device again once OUTPUT_RETRY_INTERVAL_US has passed since
 // the last try ended. 1 when the output in use is bound now.

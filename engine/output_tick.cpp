@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "engine/pedals.h"
 #include "engine/steering.h"
 #include "engine/system_seam.h"
 #include "engine/tuning.h"
@@ -14,11 +15,16 @@ namespace {
 struct PublishedOutputs {
   int32_t x, y, z;    // truncated axis values
   int32_t left, right;  // buttons 7 and 8
+  uint32_t gears;       // buttons 9 to 11
 };
 
 // What the driver was last given; an axis whose engine value is not finite
 // (converting one to an integer is undefined) is sent as it was last time.
-PublishedOutputs published = {static_cast<int32_t>(STEERING_CENTER), 0, 0, 0, 0};
+PublishedOutputs published = {static_cast<int32_t>(STEERING_CENTER), 0, 0, 0, 0, 0};
+
+// The middle, back and forward buttons' bits of steeringState.mouseButtons.
+constexpr int GEAR_BUTTONS_SHIFT = 2;
+constexpr uint32_t GEAR_BUTTONS_MASK = 0x7;
 
 // Truncates toward zero within 0..32767.
 int32_t AxisValue(float v, int32_t last) {
@@ -30,13 +36,14 @@ int32_t AxisValue(float v, int32_t last) {
 
 PublishedOutputs CurrentOutputs(int32_t left, int32_t right) {
   const SteeringState& s = steeringState;
-  return {AxisValue(s.steering, published.x), AxisValue(s.throttle, published.y),
-          AxisValue(s.brake, published.z), left, right};
+  return {AxisValue(s.steering, published.x), AxisValue(PublishedThrottle(), published.y),
+          AxisValue(s.brake, published.z), left, right,
+          s.mouseButtons >> GEAR_BUTTONS_SHIFT & GEAR_BUTTONS_MASK};
 }
 
 void Publish(const PublishedOutputs& outputs) {
   published = outputs;
-  OutputPublish(outputs.x, outputs.y, outputs.z, outputs.left, outputs.right);
+  OutputPublish(outputs.x, outputs.y, outputs.z, outputs.left, outputs.right, outputs.gears);
 }
 
 }  // namespace
@@ -46,16 +53,16 @@ void OutputTick() {
   // here; the publish below is then whole.
   OutputTakeBinds(SystemClockMicros());
   AutoCenterStep();
-  const int32_t left = SystemLeftButtonDown() ? 1 : 0;
+  const int32_t left = EngineLeftButtonDown() ? 1 : 0;
   steeringState.leftButtonHeld = left;
-  Publish(CurrentOutputs(left, SystemRightButtonDown() ? 1 : 0));
+  Publish(CurrentOutputs(left, EngineRightButtonDown() ? 1 : 0));
 }
 
 void PublishIfChanged() {
   const PublishedOutputs now =
-      CurrentOutputs(SystemLeftButtonDown() ? 1 : 0, SystemRightButtonDown() ? 1 : 0);
+      CurrentOutputs(EngineLeftButtonDown() ? 1 : 0, EngineRightButtonDown() ? 1 : 0);
   if (now.x == published.x && now.y == published.y && now.z == published.z &&
-      now.left == published.left && now.right == published.right) {
+      now.left == published.left && now.right == published.right && now.gears == published.gears) {
     return;
   }
   Publish(now);

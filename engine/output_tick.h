@@ -1,4 +1,4 @@
-// The periodic step: centre the wheel, then publish axes X, Y, Z and buttons 7, 8.
+// The periodic step: centre the wheel, then publish axes X, Y, Z and buttons 7 to 11.
 #pragma once
 
 void OutputTick();

@@ -7,6 +7,8 @@
 namespace {
 
 constexpr float COUNTS_FOR_FULL_PEDAL = 100.0f;
+// MOUSE_HELD_LEFT and MOUSE_HELD_RIGHT of steeringState.mouseButtons.
+constexpr uint32_t HELD_LEFT = 0x01, HELD_RIGHT = 0x02;
 
 float ClampPedal(float v) {
   if (v < 0.0f) return 0.0f;
@@ -28,9 +30,7 @@ void MovePedals(float* pressing, float* releasing, float m) {
   }
 }
 
-}  // namespace
-
-void ApplyPedalDelta(int32_t dy) {
+void MovePedalsForMode(int32_t dy) {
   const int32_t mode = tuningSettings.accelBrakeMode;
   if (mode != 0 && mode != 1) return;
 
@@ -48,7 +48,7 @@ void ApplyPedalDelta(int32_t dy) {
     return;
   }
 
-  if (!SystemRightButtonDown()) {
+  if (!EngineRightButtonDown()) {
     s.throttle = 0.0f;
     s.brake = 0.0f;
     s.pedalLatch = 0;
@@ -69,4 +69,41 @@ void ApplyPedalDelta(int32_t dy) {
     if (dy > 0) s.brake = ClampPedal(s.brake + m);
     s.throttle = 0.0f;
   }
+}
+
+}  // namespace
+
+void ApplyPedalDelta(int32_t dy) {
+  MovePedalsForMode(dy);
+  // As a car's cruise control: the brake ends it. Releasing the right button
+  // does not.
+  if (steeringState.brake > 0.0f) steeringState.cruiseThrottle = 0.0f;
+}
+
+void ApplyWheelDelta(int32_t wheel) {
+  const int32_t percent = tuningSettings.scrollThrottle;
+  SteeringState& s = steeringState;
+  if (percent <= 0 || s.brake > 0.0f) {
+    s.cruiseThrottle = 0.0f;
+    return;
+  }
+  const float share = static_cast<float>(percent < SCROLL_THROTTLE_MAX ? percent : SCROLL_THROTTLE_MAX);
+  s.cruiseThrottle = ClampPedal(s.cruiseThrottle + static_cast<float>(wheel) * share / 100.0f *
+                                                       AXIS_MAX / static_cast<float>(WHEEL_NOTCH));
+}
+
+float PublishedThrottle() {
+  const SteeringState& s = steeringState;
+  return tuningSettings.scrollThrottle > 0 && s.cruiseThrottle > s.throttle ? s.cruiseThrottle
+                                                                             : s.throttle;
+}
+
+int EngineLeftButtonDown() {
+  const SteeringState& s = steeringState;
+  return s.buttonsFromReports ? (s.mouseButtons & HELD_LEFT) != 0 : SystemLeftButtonDown();
+}
+
+int EngineRightButtonDown() {
+  const SteeringState& s = steeringState;
+  return s.buttonsFromReports ? (s.mouseButtons & HELD_RIGHT) != 0 : SystemRightButtonDown();
 }

@@ -10,6 +10,7 @@ enum StatusNoticeSlot {
   NOTICE_FILE,          // a file that cannot be read or written
   NOTICE_ELEVATED,      // the program in front runs above our integrity level
   NOTICE_OUTPUT,        // the output device lost, incomplete or mismatched
+  NOTICE_MOUSE,         // the chosen steering mouse is not connected
   NOTICE_HOTKEY,        // a hotkey taken or refused
   NOTICE_AUTO_PROFILE,  // the automatic profile in force, or waiting
   // Another account's copy asked for this one ("Restart as Administrator"). It

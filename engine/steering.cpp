@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/system_seam.h"
 #include "engine/tuning.h"
 
 namespace {
@@ -52,11 +53,21 @@ int64_t SmoothDelta(int32_t dx, int32_t window) {
   return sum / s.ringCount;
 }
 
+// With a delay set, centring waits until the hand has rested that long; the
+// clock is read only then, so the default path costs nothing more.
+int CentringWaits(const TuningSettings& t, const SteeringState& s) {
+  if (t.autoCenterDelay <= 0) return 0;
+  const int32_t delayMs =
+      t.autoCenterDelay < AUTO_CENTER_DELAY_MAX_MS ? t.autoCenterDelay : AUTO_CENTER_DELAY_MAX_MS;
+  return SystemClockMicros() - s.lastSteerMicros < static_cast<uint64_t>(delayMs) * 1000u;
+}
+
 }  // namespace
 
 void ApplySteeringDelta(int32_t dx) {
   const TuningSettings& t = tuningSettings;
   SteeringState& s = steeringState;
+  if (t.autoCenterDelay > 0) s.lastSteerMicros = SystemClockMicros();
 
   int64_t averaged = dx;
   const int32_t window = ClampWindow(t.smoothing);
@@ -89,7 +100,7 @@ void AutoCenterStep() {
   SteeringState& s = steeringState;
 
   float wheel = s.steering;
-  if (t.autoCenterForce > 0.0f && s.leftButtonHeld == 0) {
+  if (t.autoCenterForce > 0.0f && s.leftButtonHeld == 0 && !CentringWaits(t, s)) {
     const float e = STEERING_CENTER - wheel;
     const float a = std::fabs(e);
     const float u = a / STEERING_CENTER;
@@ -115,7 +126,11 @@ void AutoCenterStep() {
   s.steering = ClampToAxis(wheel);
 }
 
-void RecenterSteering() { steeringState.steering = STEERING_CENTER; }
+// Also ends the scroll wheel's cruise throttle: a fresh start for both hands.
+void RecenterSteering() {
+  steeringState.steering = STEERING_CENTER;
+  steeringState.cruiseThrottle = 0.0f;
+}
 
 void SetSmoothingWindow(int32_t n) {
   const int32_t window = ClampWindow(n);

@@ -9,7 +9,7 @@ constexpr float AXIS_MAX = 32767.0f;
 
 void ApplySteeringDelta(int32_t dx);  // never called with 0
 void AutoCenterStep();
-void RecenterSteering();
+void RecenterSteering();  // also ends the scroll wheel's cruise throttle
 // The only way the smoothing window changes: clears the ring when it differs.
 // Values outside 0..32 are clamped so the ring is never indexed past its end.
 void SetSmoothingWindow(int32_t n);

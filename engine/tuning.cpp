@@ -20,6 +20,7 @@ void ResetToDefaults() {
   std::memset(t.hotkeyRecenter, 0, sizeof t.hotkeyRecenter);
   std::memset(t.profile, 0, sizeof t.profile);
   std::memset(t.game, 0, sizeof t.game);
+  std::memset(t.steeringMouse, 0, sizeof t.steeringMouse);
   std::strcpy(t.hotkeyLock, "F4");
   std::strcpy(t.hotkeyRecenter, "^R");
   std::strcpy(t.profile, "Default");
@@ -27,6 +28,8 @@ void ResetToDefaults() {
   t.autoProfile = 1;
   t.outputDevice = 0;
   t.padAntiDeadzone = 0;
+  t.autoCenterDelay = 0;
+  t.scrollThrottle = 0;
 
   steeringState = SteeringState{};
   steeringState.steering = 16384.0f;

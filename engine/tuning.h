@@ -24,7 +24,13 @@ struct TuningSettings {
   int32_t outputDevice;     // OutputDevice: 0 vJoy, 1 the Xbox 360 pad
   int32_t padAntiDeadzone;  // percent of the pad's stick a non-zero value starts past
   char game[128];       // the active profile's games: file names separated by ';'
+  int32_t autoCenterDelay;  // ms without horizontal motion before centring pulls, 0 = at once
+  int32_t scrollThrottle;   // percent of full throttle per wheel notch, 0 = off
+  char steeringMouse[242];  // the one mouse that steers (input/mouse_choice.h), "" = any
 };
+
+constexpr int32_t AUTO_CENTER_DELAY_MAX_MS = 2000;
+constexpr int32_t SCROLL_THROTTLE_MAX = 25;
 
 constexpr int STEERING_RING_SLOTS = 32;
 
@@ -43,6 +49,10 @@ struct SteeringState {
   int32_t leftButtonHeld;    // left button was down at the last output tick
   int32_t profileModified;
   int32_t currentTab;        // 0 Controls, 1 Profiles, 2 Settings
+  uint64_t lastSteerMicros;  // clock time of the last horizontal motion (centring delay)
+  float cruiseThrottle;      // the scroll wheel's throttle, 0..32767
+  uint32_t mouseButtons;     // MOUSE_HELD_* bits, as the raw reports left them
+  int32_t buttonsFromReports;  // 1: left and right come from mouseButtons (one mouse chosen)
 };
 
 extern TuningSettings tuningSettings;

@@ -1,5 +1,8 @@
 #include "input/mouse_motion.h"
 
+#include "engine/pedals.h"
+#include "engine/tuning.h"
+
 AbsoluteMouseTrack absoluteMouseTrack;
 
 namespace {
@@ -41,6 +44,19 @@ void MouseReportMotion(uint16_t flags, uintptr_t device, int32_t lastX, int32_t 
   *dx = fresh ? 0 : x - track.x;
   *dy = fresh ? 0 : y - track.y;
   track = AbsoluteMouseTrack{device, x, y, nowMs, 1};
+}
+
+uint32_t MouseButtonsAfter(uint32_t held, uint16_t buttonFlags) {
+  for (int i = 0; i < MOUSE_BUTTONS; ++i) {
+    if (buttonFlags & (1u << (2 * i))) held |= 1u << i;
+    if (buttonFlags & (2u << (2 * i))) held &= ~(1u << i);
+  }
+  return held;
+}
+
+void MouseReportButtons(uint16_t buttonFlags, uint16_t buttonData) {
+  steeringState.mouseButtons = MouseButtonsAfter(steeringState.mouseButtons, buttonFlags);
+  if (buttonFlags & MOUSE_REPORT_WHEEL) ApplyWheelDelta(static_cast<int16_t>(buttonData));
 }
 
 int MouseLockParkPoint(const ScreenRect* monitors, int count, const ScreenRect* window, int32_t* x,

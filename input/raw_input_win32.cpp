@@ -12,7 +12,9 @@
 #include "engine/steering.h"
 #include "engine/system_seam.h"
 #include "engine/tuning.h"
+#include "input/mouse_choice.h"
 #include "input/mouse_motion.h"
+#include "storage/saving.h"
 
 namespace {
 
@@ -34,26 +36,63 @@ ScreenRect VirtualDesktopRect() {
   return {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
 }
 
-// Applies one report of read bytes.
-void RawInputApplyReport(const unsigned char* report, UINT read) {
+// Looked at on a device change only; static, so nothing is taken per change.
+MouseDevice rawInputMice[MOUSE_DEVICES_MAX];
+
+void RawInputFindSteeringMouse() {
+  if (!mouseChoice.chosen) return;
+  MouseChoiceFollow(rawInputMice, MouseDevicesList(rawInputMice, MOUSE_DEVICES_MAX));
+}
+
+// A mouse report's motion as it stands in the record.
+struct RawMouseMotion {
+  LONG lastX, lastY;
+  USHORT flags;
+};
+
+RawMouseMotion RawInputMotion(const unsigned char* report) {
+  RawMouseMotion m;
+  std::memcpy(&m.lastX, report + offsetof(RAWINPUT, data.mouse.lLastX), sizeof m.lastX);
+  std::memcpy(&m.lastY, report + offsetof(RAWINPUT, data.mouse.lLastY), sizeof m.lastY);
+  std::memcpy(&m.flags, report + offsetof(RAWINPUT, data.mouse.usFlags), sizeof m.flags);
+  return m;
+}
+
+// "Use the Next Mouse I Move": every report's relative motion counts, also a
+// dropped one's; the device is looked up once, when it has moved enough.
+void RawInputSelectMouse(const unsigned char* report, uintptr_t device) {
+  const RawMouseMotion m = RawInputMotion(report);
+  if (m.flags & MOUSE_MOVE_ABSOLUTE) return;  // positions, not motion
+  if (!MouseSelectionFeed(device, m.lastX, m.lastY, SystemClockMicros())) return;
+  if (MouseDeviceDescribe(device, &rawInputMice[0]) && MouseChoiceTake(rawInputMice[0])) SaveSettings();
+}
+
+// Applies one report of read bytes: its buttons and wheel always, its motion
+// when the gate let it through. With one mouse chosen, only its reports.
+void RawInputApplyReport(const unsigned char* report, UINT read, int useMotion) {
   if (read == static_cast<UINT>(-1) || read < RAW_INPUT_MOUSE_MIN_SIZE) return;
 
   RAWINPUTHEADER header;
   std::memcpy(&header, report, sizeof header);
   if (header.dwType != RIM_TYPEMOUSE) return;
+  const uintptr_t device = reinterpret_cast<uintptr_t>(header.hDevice);
+  if (mouseChoice.selecting) RawInputSelectMouse(report, device);
 
-  LONG lastX;
-  LONG lastY;
-  USHORT flags;
-  std::memcpy(&lastX, report + offsetof(RAWINPUT, data.mouse.lLastX), sizeof lastX);
-  std::memcpy(&lastY, report + offsetof(RAWINPUT, data.mouse.lLastY), sizeof lastY);
-  std::memcpy(&flags, report + offsetof(RAWINPUT, data.mouse.usFlags), sizeof flags);
+  USHORT buttonFlags;
+  USHORT buttonData;
+  std::memcpy(&buttonFlags, report + offsetof(RAWINPUT, data.mouse.ulButtons), sizeof buttonFlags);
+  std::memcpy(&buttonData, report + offsetof(RAWINPUT, data.mouse.ulButtons) + sizeof buttonFlags,
+              sizeof buttonData);
+  // A dropped report's motion is lost, but never a press, a release or a notch.
+  if (!MouseReportTake(device, buttonFlags, buttonData) || !useMotion) return;
+
+  const RawMouseMotion m = RawInputMotion(report);
   // Absolute reports carry positions: only their differences are motion.
-  int32_t dx = lastX;
-  int32_t dy = lastY;
-  if (flags & MOUSE_MOVE_ABSOLUTE) {
+  int32_t dx = m.lastX;
+  int32_t dy = m.lastY;
+  if (m.flags & MOUSE_MOVE_ABSOLUTE) {
     const ScreenRect primary = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    MouseReportMotion(flags, reinterpret_cast<uintptr_t>(header.hDevice), lastX, lastY,
+    MouseReportMotion(m.flags, device, m.lastX, m.lastY,
                       static_cast<uint32_t>(SystemClockMicros() / 1000),
                       VirtualDesktopRect(), primary, &dx, &dy);
   }
@@ -63,13 +102,13 @@ void RawInputApplyReport(const unsigned char* report, UINT read) {
   ApplyPedalDelta(dy);
 }
 
-void RawInputHandleReport(HRAWINPUT handle) {
+void RawInputHandleReport(HRAWINPUT handle, int useMotion) {
   UINT size = 0;
   if (GetRawInputData(handle, RID_INPUT, nullptr, &size, sizeof(RAWINPUTHEADER)) != 0) return;
   if (size == 0 || size >= RAW_INPUT_BUFFER_SIZE) return;
 
   UINT read = GetRawInputData(handle, RID_INPUT, rawInputBuffer, &size, sizeof(RAWINPUTHEADER));
-  RawInputApplyReport(rawInputBuffer, read);
+  RawInputApplyReport(rawInputBuffer, read, useMotion);
 }
 
 // Direct mode reads the reports queued behind the one dispatched in batches.
@@ -91,7 +130,7 @@ void RawInputDrainQueued() {
       if (offset + sizeof(RAWINPUTHEADER) > RAW_INPUT_BATCH_SIZE) return;
       const UINT blockSize = block->header.dwSize;
       if (blockSize > RAW_INPUT_BATCH_SIZE - offset) return;
-      RawInputApplyReport(rawInputBatch + offset, blockSize);
+      RawInputApplyReport(rawInputBatch + offset, blockSize, 1);
       block = NEXTRAWINPUTBLOCK(block);
     }
   }
@@ -114,26 +153,40 @@ void CreateRawInputWindow() {
   RAWINPUTDEVICE device{};
   device.usUsagePage = 0x01;
   device.usUsage = 0x02;
-  device.dwFlags = RIDEV_INPUTSINK;
+  // Device notices: the steering mouse is found again when mice come and go.
+  // Refused, steering goes on without them.
+  device.dwFlags = RIDEV_INPUTSINK | RIDEV_DEVNOTIFY;
   device.hwndTarget = window;
-  RegisterRawInputDevices(&device, 1, sizeof device);
+  if (!RegisterRawInputDevices(&device, 1, sizeof device)) {
+    device.dwFlags = RIDEV_INPUTSINK;
+    RegisterRawInputDevices(&device, 1, sizeof device);
+  }
+
+  MouseChoiceLoad();
+  RawInputFindSteeringMouse();
 }
 
 LRESULT CALLBACK RawInputWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INPUT_DEVICE_CHANGE) {
+    if (MouseChoiceDeviceChange(wParam == GIDC_ARRIVAL, static_cast<uintptr_t>(lParam))) {
+      RawInputFindSteeringMouse();
+    }
+    return 0;
+  }
   if (message != WM_INPUT) return DefWindowProcA(window, message, wParam, lParam);
 
   // Direct mode: every report, and what they changed goes out at once.
   if (tuningSettings.directMode) {
-    RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam));
+    RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam), 1);
     RawInputDrainQueued();
     PublishIfChanged();
     return DefWindowProcA(window, message, wParam, lParam);
   }
 
-  // At most one report per gate period; the rest are dropped unread, not summed.
-  // Every report, dropped or not, goes to DefWindowProc, which frees it.
-  if (InputGateAdmit(&steeringState.lastRawInputMicros, SystemClockMicros())) {
-    RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam));
-  }
+  // The motion of at most one report per gate period; the others' is dropped,
+  // not summed, while their buttons and wheel still count. Every report goes
+  // to DefWindowProc, which frees it.
+  const int admitted = InputGateAdmit(&steeringState.lastRawInputMicros, SystemClockMicros());
+  RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam), admitted);
   return DefWindowProcA(window, message, wParam, lParam);
 }

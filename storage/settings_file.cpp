@@ -36,6 +36,7 @@ enum KeyKind : uint8_t {
 enum KeyRead : uint8_t {
   READ_WHOLE,       // every character to the line end, blanks included (1 to 191)
   READ_FIRST_WORD,  // the first run of non-blanks (1 to 63); nothing else: skipped
+  READ_LINE,        // as READ_WHOLE, up to what the rest of the line piece holds
 };
 
 enum KeyFile : uint8_t { IN_SETTINGS = 1, IN_PROFILE = 2 };
@@ -75,6 +76,10 @@ const StorageKey STORAGE_KEYS[] = {
     {"padAntiDeadzone", KEY_INT, "%d", TUNING_FIELD(padAntiDeadzone), IN_SETTINGS, READ_WHOLE, READ_FIRST_WORD, 0},
     // Executable names may hold blanks: the profile reader takes this one whole.
     {"game", KEY_TEXT, "%.*s", TUNING_FIELD(game), IN_PROFILE, READ_WHOLE, READ_WHOLE, 1},
+    {"autoCenterDelay", KEY_INT, "%d", TUNING_FIELD(autoCenterDelay), IN_BOTH, READ_WHOLE, READ_FIRST_WORD, 0},
+    {"scrollThrottle", KEY_INT, "%d", TUNING_FIELD(scrollThrottle), IN_SETTINGS, READ_WHOLE, READ_FIRST_WORD, 0},
+    // A device path with its identity can be longer than other values.
+    {"steeringMouse", KEY_TEXT, "%.*s", TUNING_FIELD(steeringMouse), IN_SETTINGS, READ_LINE, READ_LINE, 1},
 };
 #undef TUNING_FIELD
 
@@ -118,7 +123,7 @@ void ApplyKeyValue(const StorageKey& key, const char* value) {
 // value; 0 when the line is to be skipped.
 int TakeKeyValue(KeyRead read, const char* rest, char* value) {
   size_t length;
-  size_t most = WHOLE_VALUE_MAX;
+  size_t most = read == READ_LINE ? LINE_PIECE_MAX : WHOLE_VALUE_MAX;
   if (read == READ_FIRST_WORD) {
     while (IsBlank(*rest)) ++rest;
     length = 0;
@@ -138,7 +143,7 @@ int TakeKeyValue(KeyRead read, const char* rest, char* value) {
 void ReadKeyedStream(FILE* file, uint8_t inFile) {
   char piece[LINE_PIECE_MAX + 1];
   char key[KEY_MAX + 1];
-  char value[WHOLE_VALUE_MAX + 1];
+  char value[LINE_PIECE_MAX + 1];
   const char* rest;
   while (ReadLinePiece(file, piece)) {
     if (!SplitKeyValue(piece, key, KEY_MAX, &rest)) continue;
@@ -316,14 +321,17 @@ size_t FormatProfileText(const TuningSettings& record, char* text, size_t size) 
 }
 
 void ReadSettingsStream(FILE* file) {
+  // Written only when a mouse is chosen: no line is any mouse.
+  std::memset(tuningSettings.steeringMouse, 0, sizeof tuningSettings.steeringMouse);
   ReadKeyedStream(file, IN_SETTINGS);
   steeringState.profileModified = 0;
 }
 
 void ReadProfileStream(FILE* file) {
-  // Older profiles without the line load with the curve on centring only;
-  // a profile without games has none.
+  // Older profiles without the line load with the curve on centring only and
+  // centring at once, as they were tuned; a profile without games has none.
   tuningSettings.curveOnSteering = 0;
+  tuningSettings.autoCenterDelay = 0;
   std::memset(tuningSettings.game, 0, sizeof tuningSettings.game);
   ReadKeyedStream(file, IN_PROFILE);
 }

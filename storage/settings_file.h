@@ -69,7 +69,7 @@ int SettingsSaveDue(uint32_t nowMs);
 // tests and the fuzzer reach them.
 size_t FormatSettingsText(const TuningSettings& record, char* text, size_t size);
 size_t FormatProfileText(const TuningSettings& record, char* text, size_t size);
-void ReadSettingsStream(FILE* file);  // sets profileModified to 0 at the end
+void ReadSettingsStream(FILE* file);  // steeringMouse emptied first; profileModified 0 at the end
 void ReadProfileStream(FILE* file);   // curveOnSteering is set to 0 and game emptied first
 
 // Shared by the settings and profile readers ------------------------------

@@ -6,11 +6,14 @@
 #include <cstring>
 
 #include "engine/output_link.h"
+#include "engine/pedals.h"
 #include "engine/status_notice.h"
 #include "engine/steering.h"
+#include "engine/system_seam.h"
 #include "engine/tuning.h"
 #include "input/elevation.h"
 #include "input/hotkeys.h"
+#include "input/mouse_choice.h"
 #include "pad/pad_link.h"
 #include "storage/game_profiles.h"
 #include "storage/launch_at_startup.h"
@@ -157,14 +160,14 @@ static nk_size SteeringBarValue(float steering) {
 }
 
 static void BuildControlsTab(nk_context* ctx, char* line) {
+  // Six sliders back to back: the slider row's own margin parts them, and the
+  // status lines still fit the 640-pixel client.
   TuningSlider(ctx, "Steering Sensitivity",
                "Controls turning speed.\nHigher = Faster response\nLower = More precision",
                &tuningSettings.sensitivity, 1.0f, 120.0f, 1.0f);
-  Spacer(ctx, 8);
   TuningSlider(ctx, "Non-Linearity",
                "Adjusts steering curve.\n1.0 = Linear\nHigher = Precise center, fast edges",
                &tuningSettings.responseCurve, 1.0f, 3.0f, 0.1f);
-  Spacer(ctx, 8);
   float smoothing = static_cast<float>(tuningSettings.smoothing);
   TuningSlider(ctx, "Input Filter",
                "Reduces jitter/shaking.\n0 = Raw input\nHigher = Smoother but more delay",
@@ -174,12 +177,16 @@ static void BuildControlsTab(nk_context* ctx, char* line) {
     SetSmoothingWindow(window);
     RequestSettingsSave();
   }
-  Spacer(ctx, 8);
   TuningSlider(ctx, "Force Feedback",
                "Centering force strength.\nHigher = Stronger return (Drift/Arcade)\nLower = "
                "Loose wheel",
                &tuningSettings.autoCenterForce, 0.0f, 30.0f, 0.1f);
-  Spacer(ctx, 8);
+  float delay = static_cast<float>(tuningSettings.autoCenterDelay);
+  TuningSlider(ctx, "Centring Delay",
+               "Milliseconds without sideways motion before centring pulls.\n0 = Pulls at once\n"
+               "Higher = The wheel holds through a long corner",
+               &delay, 0.0f, static_cast<float>(AUTO_CENTER_DELAY_MAX_MS), 50.0f);
+  tuningSettings.autoCenterDelay = static_cast<int32_t>(delay);
   TuningSlider(ctx, "Wheel Range",
                "Limits max rotation.\n100% = Full Lock\nLower = Faster lock (F1 style)",
                &tuningSettings.steeringLimit, 10.0f, 100.0f, 1.0f);
@@ -195,7 +202,7 @@ static void BuildControlsTab(nk_context* ctx, char* line) {
   nk_progress(ctx, &bar, 100, nk_false);
 
   float steeringPercent = (steeringState.steering - STEERING_CENTER) / STEERING_CENTER * 100.0f;
-  float throttlePercent = steeringState.throttle / AXIS_MAX * 100.0f;
+  float throttlePercent = PublishedThrottle() / AXIS_MAX * 100.0f;
   float brakePercent = steeringState.brake / AXIS_MAX * 100.0f;
   nk_layout_row_dynamic(ctx, 18, 1);
   std::snprintf(line, PANEL_LINE_SIZE,
@@ -441,18 +448,53 @@ static void BuildOutputRows(nk_context* ctx) {
   }
 }
 
+// "Steer With:" beside the section's title, over its button: the mouse chosen
+// (marked when it is not connected), or a word while waiting for one to move.
+static void SteeringMouseTitle(nk_context* ctx, int selecting) {
+  char name[MOUSE_NAME_SIZE + 32];
+  char label[sizeof name + 16];
+  MouseChoiceLabel(name, sizeof name);
+  std::snprintf(label, sizeof label, "Steer With: %s", selecting ? "the mouse you move now" : name);
+  if (mouseChoice.chosen && !mouseChoice.handle && !selecting) {
+    nk_label_colored(ctx, label, NK_TEXT_RIGHT, Themed(UNSAVED_TEXT));
+  } else {
+    nk_label(ctx, label, NK_TEXT_RIGHT);
+  }
+}
+
+// One button, in turn: wait for the next mouse that moves, stop waiting, or
+// let go of the chosen mouse so that any mouse steers.
+static void SteeringMouseButton(nk_context* ctx, int selecting) {
+  const char* label = selecting ? "Waiting (Click to Stop)"
+                      : mouseChoice.chosen ? "Use Any Mouse"
+                                           : "Use the Next Mouse I Move";
+  if (!nk_button_label(ctx, label)) return;
+  if (selecting) {
+    mouseChoice.selecting = 0;
+  } else if (mouseChoice.chosen) {
+    MouseChoiceClear();
+    SaveSettings();
+  } else {
+    MouseSelectionStart(SystemClockMicros());
+  }
+}
+
 static void BuildSettingsTab(nk_context* ctx) {
   TuningSettings& t = tuningSettings;
 
-  nk_layout_row_dynamic(ctx, 20, 1);
+  const int selecting = MouseSelectionActive(SystemClockMicros());
+  static const float STEERING_TITLES[2] = {0.3f, 0.7f};
+  nk_layout_row(ctx, NK_DYNAMIC, 20, 2, STEERING_TITLES);
   nk_label(ctx, "Steering Options", NK_TEXT_LEFT);
-  nk_layout_row_dynamic(ctx, 36, 1);
+  SteeringMouseTitle(ctx, selecting);
+  nk_layout_row_dynamic(ctx, 36, 2);
   if (OptionButton(ctx, t.curveOnSteering, "Curve on Steering: Enabled",
                    "Curve on Steering: Disabled")) {
     // Only profiles carry this value, so the profile is not marked modified.
     t.curveOnSteering = t.curveOnSteering ? 0 : 1;
     SaveSettings();
   }
+  SteeringMouseButton(ctx, selecting);
   nk_layout_row_dynamic(ctx, 14, 1);
   nk_label_colored(ctx,
                    t.curveOnSteering ? "Curve affects BOTH Steering and Auto-Center"
@@ -484,12 +526,14 @@ static void BuildSettingsTab(nk_context* ctx) {
     RecheckAutoProfile();
   }
 
-  nk_layout_row_dynamic(ctx, 20, 1);
-  nk_label(ctx, "Direct Mode", NK_TEXT_LEFT);
-  nk_layout_row_dynamic(ctx, 36, 1);
+  char scrollTitle[48] = "Scroll Wheel Throttle: Off";
+  if (t.scrollThrottle > 0) {
+    std::snprintf(scrollTitle, sizeof scrollTitle, "Scroll Wheel Throttle: %d%% a notch",
+                  static_cast<int>(t.scrollThrottle));
+  }
+  OptionTitles(ctx, "Direct Mode", scrollTitle);
   const struct nk_rect directBounds = nk_widget_bounds(ctx);
-  if (nk_button_label(ctx, t.directMode ? "Enabled (every report, wheel moves at once)"
-                                        : "Disabled (one report per 8 ms, 16 ms updates)")) {
+  if (nk_button_label(ctx, t.directMode ? "Enabled (every report)" : "Disabled (one per 8 ms)")) {
     t.directMode = t.directMode ? 0 : 1;
     SaveSettings();
   }
@@ -497,6 +541,13 @@ static void BuildSettingsTab(nk_context* ctx) {
     MultiLineTooltip(ctx,
                      "Uses every mouse report and moves the wheel at once.\n"
                      "Lowest latency; steering speed then follows your mouse's report rate.");
+  }
+  // Cruise throttle: each wheel notch away raises it, toward you lowers it.
+  int scroll = t.scrollThrottle;
+  nk_slider_int(ctx, 0, &scroll, SCROLL_THROTTLE_MAX, 1);
+  if (scroll != t.scrollThrottle) {
+    t.scrollThrottle = scroll;
+    RequestSettingsSave();
   }
 
   BuildOutputRows(ctx);

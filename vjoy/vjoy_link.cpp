@@ -44,6 +44,7 @@ void ResetPositionRecord(VJoyPositionRecord& p) {
 void NoteDeviceShortcomings() {
   VirtualJoystickLink& link = virtualJoystickLink;
   char text[VJOY_NOTICE_SIZE] = "";
+  link.buttonCount = VJOY_BUTTONS_NEEDED;
   if (link.GetVJDAxisExist || link.GetVJDButtonNumber) {
     char missing[16] = "";
     int missingCount = 0;
@@ -55,6 +56,7 @@ void NoteDeviceShortcomings() {
     }
     const int32_t buttons =
         link.GetVJDButtonNumber ? link.GetVJDButtonNumber(VJOY_DEVICE) : VJOY_BUTTONS_NEEDED;
+    link.buttonCount = buttons;
     const int fewButtons = buttons < VJOY_BUTTONS_NEEDED;
     if (missingCount || fewButtons) {
       char axesPart[32] = "", buttonsPart[24] = "";
@@ -181,22 +183,34 @@ void FormatVJoyFailure(char* text, size_t size) {
                 reason);
 }
 
-int VJoyPublish(int32_t x, int32_t y, int32_t z, int32_t left, int32_t right) {
+int VJoyPublish(int32_t x, int32_t y, int32_t z, int32_t left, int32_t right, uint32_t gears) {
   VirtualJoystickLink& link = virtualJoystickLink;
   if (!link.vjoyAcquired) return 0;
+  // Only the gear buttons the device has: a game would see the others nowhere.
+  int gearCount = link.buttonCount - (VJOY_BUTTON_FIRST_GEAR - 1);
+  if (gearCount < 0) gearCount = 0;
+  if (gearCount > VJOY_GEAR_BUTTONS) gearCount = VJOY_GEAR_BUTTONS;
   if (link.UpdateVJD) {
     // One driver round trip, and the game never sees a half-updated state.
     VJoyPositionRecord& p = link.position;
     p.x = x;
     p.y = y;
     p.z = z;
-    p.buttons = (left ? 1 << (VJOY_BUTTON_LEFT - 1) : 0) | (right ? 1 << (VJOY_BUTTON_RIGHT - 1) : 0);
+    p.buttons = (left ? 1 << (VJOY_BUTTON_LEFT - 1) : 0) | (right ? 1 << (VJOY_BUTTON_RIGHT - 1) : 0) |
+                static_cast<int32_t>((gears & ((1u << gearCount) - 1)) << (VJOY_BUTTON_FIRST_GEAR - 1));
     return link.UpdateVJD(VJOY_DEVICE, &p) != 0;
   }
-  return link.SetAxis(x, VJOY_DEVICE, VJOY_AXIS_X) && link.SetAxis(y, VJOY_DEVICE, VJOY_AXIS_Y) &&
-         link.SetAxis(z, VJOY_DEVICE, VJOY_AXIS_Z) &&
-         link.SetBtn(left, VJOY_DEVICE, VJOY_BUTTON_LEFT) &&
-         link.SetBtn(right, VJOY_DEVICE, VJOY_BUTTON_RIGHT);
+  if (!(link.SetAxis(x, VJOY_DEVICE, VJOY_AXIS_X) && link.SetAxis(y, VJOY_DEVICE, VJOY_AXIS_Y) &&
+        link.SetAxis(z, VJOY_DEVICE, VJOY_AXIS_Z) &&
+        link.SetBtn(left, VJOY_DEVICE, VJOY_BUTTON_LEFT) &&
+        link.SetBtn(right, VJOY_DEVICE, VJOY_BUTTON_RIGHT))) {
+    return 0;
+  }
+  for (int i = 0; i < gearCount; ++i) {
+    const uint8_t button = static_cast<uint8_t>(VJOY_BUTTON_FIRST_GEAR + i);
+    if (!link.SetBtn(gears >> i & 1, VJOY_DEVICE, button)) return 0;
+  }
+  return 1;
 }
 
 void VJoyDrop() {

@@ -103,6 +103,7 @@ struct VirtualJoystickLink {
   uint16_t libraryVersion, driverVersion;
   char ownerName[VJOY_OWNER_NAME_SIZE];  // the busy device's owner, "" when not known
   char notice[VJOY_NOTICE_SIZE];  // for the status line: incomplete or mismatched
+  int32_t buttonCount;  // device 1's buttons; 8 when the library cannot say
   VJoyPositionRecord position;  // neutral after the bind, but for our values
 };
 
@@ -127,10 +128,14 @@ VJoyBindOutcome VJoyBindDevice();
 void VJoyFailureReason(char* text, size_t size);
 // The start-up failure box's text for the outcome of the bind.
 void FormatVJoyFailure(char* text, size_t size);
-// Axes X, Y, Z and buttons 7 (left) and 8 (right): one UpdateVJD where the
-// library has it, else SetAxis three times and SetBtn twice. 0 when the device
-// is not held or the driver refused a call.
-int VJoyPublish(int32_t x, int32_t y, int32_t z, int32_t left, int32_t right);
+// The gear buttons: the middle, back and forward mouse buttons, bits 0 to 2 of
+// a publish's gears, go to vJoy buttons 9, 10 and 11.
+constexpr uint8_t VJOY_BUTTON_FIRST_GEAR = 9;
+constexpr int VJOY_GEAR_BUTTONS = 3;
+// Axes X, Y, Z, buttons 7 (left) and 8 (right), and each gear button the
+// device has: one UpdateVJD where the library has it, else SetAxis and SetBtn
+// calls. 0 when the device is not held or the driver refused a call.
+int VJoyPublish(int32_t x, int32_t y, int32_t z, int32_t left, int32_t right, uint32_t gears);
 // After a refused update: the library keeps its stale handle (and says yes to
 // the next acquire) until the device is let go, so let go at once.
 void VJoyDrop();

@@ -8,6 +8,7 @@
 
 #include "engine/tuning.h"
 #include "input/hotkey_text.h"
+#include "input/mouse_choice.h"
 #include "storage/file_writer.h"
 #include "storage/settings_file.h"
 
@@ -31,8 +32,10 @@ static void Fuzz(void (*reader)(FILE*), Format writer, const std::string& bytes)
   ResetToDefaults();
   const TuningSettings& t = tuningSettings;
   const std::string first = Through(reader, writer, bytes);
-  Check(std::memchr(t.hotkeyLock, 0, 32) && std::memchr(t.hotkeyRecenter, 0, 32) && std::memchr(t.profile, 0, 128),
-        "a text field lost its terminator");
+  Check(std::memchr(t.hotkeyLock, 0, 32) && std::memchr(t.hotkeyRecenter, 0, 32) && std::memchr(t.profile, 0, 128) &&
+            std::memchr(t.steeringMouse, 0, sizeof t.steeringMouse), "a text field lost its terminator");
+  MouseIdentity mouse;
+  MouseIdentityDecode(t.steeringMouse, &mouse);  // whatever the file holds
   Check(std::isfinite(t.sensitivity) && std::isfinite(t.responseCurve) && std::isfinite(t.autoCenterForce) &&
             std::isfinite(t.steeringLimit), "a number read as infinite or NaN");
   Check(t.smoothing >= 0 && t.smoothing <= STEERING_RING_SLOTS, "smoothing window outside the ring");

@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 #include <thread>
 #include <vector>
@@ -10,8 +13,10 @@
 #include "engine/output_link.h"
 #include "engine/output_tick.h"
 #include "engine/pedals.h"
+#include "engine/status_notice.h"
 #include "engine/steering.h"
 #include "engine/tuning.h"
+#include "input/mouse_choice.h"
 #include "input/mouse_motion.h"
 #include "pad/pad_link.h"
 #include "tests/support/system_fake.h"
@@ -23,9 +28,10 @@ namespace {
 
 constexpr float NaN = std::numeric_limits<float>::quiet_NaN(), Inf = std::numeric_limits<float>::infinity();
 
-// Tuning and wheel before; mouse deltas, 0 standing for a centring step; the wheel after.
+// Tuning and wheel before; mouse deltas, 0 standing for a centring step `tick` ms later; the wheel after.
 TEST(Steering, DeltasAndCentring) {
-  struct Row { float sens, curve; int32_t on, window; float limit, force; int32_t held; float at; std::vector<int32_t> ops; float wheel; };
+  struct Row { float sens, curve; int32_t on, window; float limit, force; int32_t held; float at; std::vector<int32_t> ops; float wheel;
+               int32_t delay = 0; uint64_t tick = 16; };
   const Row rows[] = {
       {45, 1.5f, 0, 0, 100, 0, 0, 16384, {3}, 16519}, {45, 1.5f, 1, 0, 100, 0, 0, 16384, {3}, 16519},  // curve 1 at centre
       {10, 2, 1, 0, 100, 0, 0, 8192, {10}, 8362.7107f},       // half lock: 100 x (1 + 0.5^(1/2))
@@ -49,18 +55,22 @@ TEST(Steering, DeltasAndCentring) {
       {0, 1.5f, 1, 0, 100, 30, 1, -5, {0}, 0},
       {NaN, 1, 0, 0, 100, 0, 0, 10000, {5}, 10000}, {45, Inf, 1, 0, 100, 0, 0, 10000, {5}, 10000},  // not finite:
       {45, 1, 0, 0, -Inf, 0, 0, 10000, {5}, 10000}, {0, 1, 0, 0, 100, Inf, 0, 10000, {0}, 10000},  // no step
+      {0, 1, 0, 0, 100, 5, 0, 8192, {1, 0}, 8192, 500, 499}, {0, 1, 0, 0, 100, 5, 0, 8192, {1, 0}, 8379.5f, 500, 500},  // delay
+      {0, 1, 0, 0, 100, 5, 0, 8192, {1, 0, 0, 1, 0}, 8379.5f, 500, 300}, {0, 1, 0, 0, 100, 5, 0, 8192, {0}, 8379.5f, 2000, 0},
+      {0, 1, 0, 0, 100, 5, 1, 8192, {1, 0}, 8192, 500, 900}, {0, 1, 0, 0, 100, 5, 0, 8192, {1, 0}, 8379.5f, 0, 0},  // held; none
+      {0, 1, 0, 0, 100, 5, 0, 8192, {1, 0}, 8379.5f, 99999, 2000}, {0, 1, 0, 0, 100, 5, 0, 8192, {1, 0}, 8379.5f, -50, 0},
   };
   for (const Row& r : rows) {
     ResetToDefaults();
     TuningSettings& t = tuningSettings;
     t.sensitivity = r.sens, t.responseCurve = r.curve, t.curveOnSteering = r.on, t.steeringLimit = r.limit;
-    t.autoCenterForce = r.force, t.smoothing = r.window;
-    steeringState.leftButtonHeld = r.held, steeringState.steering = r.at;
-    for (int32_t dx : r.ops) dx ? ApplySteeringDelta(dx) : AutoCenterStep();
+    t.autoCenterForce = r.force, t.smoothing = r.window, t.autoCenterDelay = r.delay;
+    steeringState.leftButtonHeld = r.held, steeringState.steering = r.at, fakeSystem.clockMicros = 10000000;
+    for (int32_t dx : r.ops) dx ? ApplySteeringDelta(dx) : (fakeSystem.clockMicros += r.tick * 1000, AutoCenterStep());
     EXPECT_NEAR(steeringState.steering, r.wheel, 0.01f) << "row " << &r - rows;
   }
-  RecenterSteering();
-  EXPECT_EQ(steeringState.steering, 16384);
+  steeringState.cruiseThrottle = 99, RecenterSteering();
+  EXPECT_EQ(steeringState.steering + steeringState.cruiseThrottle, 16384);
 }
 
 // Only a changed window clears the ring.
@@ -72,8 +82,11 @@ TEST(Steering, SmoothingWindowChange) {
 }
 
 // Mode, pedals and latch before; (right button, dy) steps; pedals and latch after. A count is 327.67.
-TEST(Pedals, Modes) {
-  struct Row { int32_t mode; float throttle, brake; int32_t latch; std::vector<std::pair<int, int32_t>> steps; float t, b; int32_t l; };
+// Cruise throttle at `percent` a notch: steps W (a report's vertical wheel of dy), H (horizontal wheel), R (re-centre).
+TEST(Pedals, ModesAndCruise) {
+  enum { W = 2, H, R };
+  struct Row { int32_t mode; float throttle, brake; int32_t latch; std::vector<std::pair<int, int32_t>> steps; float t, b; int32_t l;
+               int32_t percent = 0; float cruise = 0; };
   const Row rows[] = {
       {0, 0, 0, 0, {{1, -50}}, 16383.5f, 0, 0}, {0, 0, 0, 0, {{0, 50}}, 0, 16383.5f, 0},
       {0, 0, 3276.7f, 0, {{0, -30}}, 6553.4f, 0, 0}, {0, 6553.4f, 0, 0, {{0, 30}}, 0, 3276.7f, 0},  // rest carried
@@ -88,12 +101,25 @@ TEST(Pedals, Modes) {
       {1, 0, 0, 0, {{1, 5}, {0, 0}, {1, -10}}, 3276.7f, 0, 1}, {1, 0, 0, 0, {{1, 0}, {1, 0}, {1, -10}}, 3276.7f, 0, 1},
       {1, 6553.4f, 0, 0, {{1, 1}}, 0, 327.67f, -1}, {1, 0, 6553.4f, 0, {{1, -1}}, 327.67f, 0, 1},
       {2, 1234, 0, 1, {{0, -30}, {1, 30}}, 1234, 0, 1}, {-1, 0, 99, -1, {{0, 0}, {1, -30}}, 0, 99, -1},
+      {1, 0, 0, 0, {{W, 120}, {W, 120}}, 0, 0, 0, 10, 6553.4f}, {1, 0, 0, 0, {{W, 40}, {W, 40}, {W, 40}}, 0, 0, 0, 10, 3276.7f},
+      {1, 0, 0, 0, {{W, 120}, {W, -360}, {W, 120}}, 0, 0, 0, 10, 3276.7f}, {1, 0, 0, 0, {{W, 600}}, 0, 0, 0, 25, 32767},  // floor, top
+      {1, 0, 0, 0, {{W, 32767}, {W, -32768}}, 0, 0, 0, 25, 0}, {1, 0, 0, 0, {{H, 120}, {W, 120}}, 0, 0, 0, 0, 0},  // off
+      {1, 0, 0, 0, {{H, 120}}, 0, 0, 0, 10, 0}, {1, 0, 0, 0, {{W, 120}, {R, 0}}, 0, 0, 0, 10, 0},  // re-centre ends it
+      {1, 0, 0, 0, {{W, 120}, {1, -10}, {0, 0}}, 0, 0, 0, 10, 3276.7f},  // the right button's release keeps it
+      {1, 0, 0, 0, {{W, 120}, {1, 5}, {1, 0}}, 0, 1638.35f, -1, 10, 0}, {0, 0, 0, 0, {{W, 240}, {0, 5}}, 0, 1638.35f, 0, 10, 0},
+      {0, 0, 100, 0, {{W, 120}}, 0, 100, 0, 10, 0}, {0, 0, 100, 0, {{0, -1}, {W, 120}}, 227.67f, 0, 0, 10, 3276.7f},  // braking
   };
   for (const Row& r : rows) {
     ResetToDefaults();
     tuningSettings.accelBrakeMode = r.mode;
     steeringState.throttle = r.throttle, steeringState.brake = r.brake, steeringState.pedalLatch = r.latch;
-    for (auto [right, dy] : r.steps) fakeSystem.rightDown = right, ApplyPedalDelta(dy);
+    tuningSettings.scrollThrottle = r.percent;
+    for (auto [right, dy] : r.steps) {
+      if (right == R) RecenterSteering();
+      else if (right >= W) MouseReportButtons(right == W ? MOUSE_REPORT_WHEEL : MOUSE_REPORT_HWHEEL, uint16_t(dy));
+      else fakeSystem.rightDown = right, ApplyPedalDelta(dy);
+    }
+    EXPECT_NEAR(steeringState.cruiseThrottle, r.cruise, 0.01f) << "row " << &r - rows;
     EXPECT_FALSE(steeringState.throttle > 0 && steeringState.brake > 0) << "row " << &r - rows;
     EXPECT_NEAR(steeringState.throttle, r.t, 0.01f) << "row " << &r - rows;
     EXPECT_NEAR(steeringState.brake, r.b, 0.01f) << "row " << &r - rows;
@@ -128,11 +154,13 @@ TEST(DirectMode, EveryReportCountsAndEachChangeGoesOutAtOnce) {
 }
 
 // Ticks in a row: centring, reading the left button as the previous tick saw it; axes X Y Z truncated into
-// 0..32767, one not finite resending its last value; buttons 7 and 8. A steering of -1 keeps the wheel.
+// 0..32767, one not finite resending its last value; buttons 7 and 8. A steering of -1 keeps the wheel. Y is the
+// larger of the throttle and the cruise value.
 TEST(OutputTick, CentresThenSendsAxesAndButtons) {
-  struct Row { float force, steering, throttle, brake; int left, right; const char* sent; };
+  struct Row { float force, steering, throttle, brake; int left, right; const char* sent; float cruise = 0; };
   const Row rows[] = {
       {0, 16383.9f, 1000.99f, 0.5f, 1, 0, "48=16383 49=1000 50=0 b7=1 b8=0 "},
+      {0, 100, 1000, 0, 0, 0, "48=100 49=5000 50=0 b7=0 b8=0 ", 5000.5f}, {0, 100, 6000, 0, 0, 0, "48=100 49=6000 50=0 b7=0 b8=0 ", 5000},
       {0, 20000.5f, 1234, 4321, 0, 1, "48=20000 49=1234 50=4321 b7=0 b8=1 "},
       {0, NaN, Inf, -Inf, 0, 0, "48=20000 49=1234 50=4321 b7=0 b8=0 "}, {0, 40000, -1, 1e30f, 1, 1, "48=32767 49=0 50=32767 b7=1 b8=1 "},
       {0, -0.5f, 7.9f, 32767.5f, 0, 0, "48=0 49=7 50=32767 b7=0 b8=0 "},
@@ -142,15 +170,26 @@ TEST(OutputTick, CentresThenSendsAxesAndButtons) {
       {1, -1, 0, 0, 0, 0, "48=149 49=0 50=0 b7=0 b8=0 "},
   };
   ResetToDefaults(), VJoyFakeReset();
-  tuningSettings.responseCurve = 1;
+  tuningSettings.responseCurve = 1, tuningSettings.scrollThrottle = 10;
   for (const Row& r : rows) {
     tuningSettings.autoCenterForce = r.force;
     if (r.steering != -1) steeringState.steering = r.steering;
-    steeringState.throttle = r.throttle, steeringState.brake = r.brake;
+    steeringState.throttle = r.throttle, steeringState.brake = r.brake, steeringState.cruiseThrottle = r.cruise;
     fakeSystem.leftDown = r.left, fakeSystem.rightDown = r.right;
     vjoyFakeCalls.clear(), OutputTick();
     EXPECT_EQ(vjoyFakeCalls, r.sent);
     EXPECT_EQ(steeringState.leftButtonHeld, r.left);
+  }
+  // The gear buttons from the reports' flags (middle, back, forward down; back down and up in one report), each
+  // sent only when the device has it; an unknown count is taken as 8.
+  const struct { int count; std::vector<uint16_t> flags; const char* gears; } gears[] = {
+      {8, {0x10}, ""}, {9, {0x10, 0x100}, "b9=1 "}, {10, {0x40}, "b9=0 b10=1 "}, {11, {0x10, 0x100, 0xC0}, "b9=1 b10=0 b11=1 "},
+      {11, {0x150, 0x20, 0x200}, "b9=0 b10=1 b11=0 "}, {32, {0x40, 0x1}, "b9=0 b10=1 b11=0 "}, {-1, {0x150}, ""}};
+  for (const auto& g : gears) {
+    vjoyFake = VJoyFakeAnswers{}, vjoyFake.buttons = g.count, VJoyFakeInstall(), OutputStart(), steeringState.mouseButtons = 0;
+    for (uint16_t f : g.flags) MouseReportButtons(f, 0);
+    fakeSystem.leftDown = 0, vjoyFakeCalls.clear(), OutputTick();
+    EXPECT_EQ(vjoyFakeCalls.substr(vjoyFakeCalls.find("b8=0 ") + 5), g.gears) << g.count;
   }
   OutputRelease();  // no device: centring still runs
   steeringState.steering = 16380;
@@ -351,6 +390,91 @@ TEST(MouseReports, AbsolutePositionsBecomeMotionInPixels) {
     MouseReportMotion(r.flags, r.device, r.x, r.y, r.ms, desktop, primary, &dx, &dy);
     EXPECT_EQ(std::make_pair(dx, dy), std::make_pair(r.dx, r.dy)) << r.ms;
   }
+}
+
+// Paths as raw input names them: USB with interface and collection, Bluetooth (VID source 0002), PS/2.
+const std::string GUID = "#{378de44c-56ef-11d1-bc8c-00a0c91e6ec2}", USB = "\\\\?\\HID#VID_046D&PID_C077&MI_01&Col02#7&2a4e1c3b&0&000",
+                  BT = "\\\\?\\HID#{00001124-0000-1000-8000-00805f9b34fb}_VID&0002046d_PID&b01a&Col01#8&2b1c&0&0000" + GUID;
+MouseDevice Mouse(uintptr_t handle, const std::string& path, const char* serial = "", const char* name = "") {
+  MouseDevice d{handle, {}, {}};
+  MouseIdentityFromPath(path.c_str(), &d.identity);
+  std::snprintf(d.identity.serial, MOUSE_SERIAL_SIZE, "%s", serial), std::snprintf(d.name, MOUSE_NAME_SIZE, "%s", name);
+  return d;
+}
+std::string Encoded(const MouseIdentity& id) { char t[242] = ""; return MouseIdentityEncode(id, t, sizeof t) ? t : "refused"; }
+
+// The identity a path names, its one line and what reads back; then what the reader refuses.
+TEST(MouseChoice, IdentityFromThePathAndItsOneLine) {
+  const std::string longPath = USB + std::string(160, '0') + GUID;
+  const struct { std::string path; const char* serial; std::string line; } rows[] = {
+      {USB + "0" + GUID, "", "046D:C077:01:02::" + USB + "0" + GUID}, {BT, "A0:b1 %\x7f", "046D:B01A::01:A0%3Ab1%20%25%7F:" + BT},
+      {"\\\\?\\ACPI#PNP0F13#4&1&0" + GUID, "", "::::" ":\\\\?\\ACPI#PNP0F13#4&1&0" + GUID}, {"\\\\?\\HID#RAPID_1#x", "", "::::" ":\\\\?\\HID#RAPID_1#x"},
+      {longPath, "S1", "046D:C077:01:02:S1:"},  // too long with its path: the identity alone
+      {"\\\\?\\ACPI#PNP0F13#" + std::string(220, '0'), "", "refused"}};
+  for (const auto& r : rows) {
+    const MouseDevice d = Mouse(7, r.path, r.serial);
+    ASSERT_EQ(Encoded(d.identity), r.line);
+    MouseIdentity back{};
+    EXPECT_EQ(MouseIdentityDecode(r.line.c_str(), &back) ? Encoded(back) : "refused", r.line);
+  }
+  for (const std::string& bad : std::vector<std::string>{"", ":::::", "046D", "46D:C077:::x:p", "046D:C077:1:::p", "046D:C077:::a b:p", "046D:C077:::%4:p",
+                                "046D:C077:::%00:p", "046D:C077:::" + std::string(64, 's') + ":p", ":::::" + std::string(256, 'p')}) {
+    MouseIdentity id{};
+    EXPECT_EQ(MouseIdentityDecode(bad.c_str(), &id), 0) << bad;
+  }
+  std::snprintf(tuningSettings.steeringMouse, 242, "%s", "046D:zz"), MouseChoiceLoad();
+  EXPECT_EQ(mouseChoice.chosen + int(std::strlen(tuningSettings.steeringMouse)), 0) << "malformed: any mouse";
+}
+
+// Two of one model without a serial (one on a new port), the same model with one, another model.
+TEST(MouseChoice, FoundAgainByPathThenByAnIdentityOnlyOneDeviceHas) {
+  const MouseDevice mice[] = {Mouse(1, USB + "1" + GUID), Mouse(2, USB + "2" + GUID), Mouse(3, USB + "3" + GUID, "X1"), Mouse(4, BT)};
+  std::string lower = USB + "1" + GUID;
+  for (char& c : lower) c = char(std::tolower(c));
+  const struct { std::string path; const char* serial; int count, found; } rows[] = {
+      {USB + "2" + GUID, "", 4, 1}, {lower, "", 4, 0}, {USB + "9" + GUID, "", 4, MOUSE_FIND_AMBIGUOUS}, {USB + "9" + GUID, "", 1, 0},
+      {USB + "9" + GUID, "X1", 4, 2}, {USB + "9" + GUID, "X2", 4, MOUSE_FIND_NONE}, {"\\\\?\\HID#VID_046D&PID_B01A#9" + GUID, "", 4, MOUSE_FIND_NONE},
+      {"\\\\?\\ACPI#PNP0F13#1", "", 4, MOUSE_FIND_NONE}, {BT, "", 0, MOUSE_FIND_NONE}};
+  for (const auto& r : rows) EXPECT_EQ(MouseDeviceFind(Mouse(0, r.path, r.serial).identity, mice, r.count), r.found) << r.path;
+}
+
+// "Use the Next Mouse I Move", then reports of the chosen mouse, of another and without a device; the chosen mouse
+// leaves and comes back on another port. Left and right are its own, whatever the system's buttons say.
+TEST(MouseChoice, TheMouseMovedFirstAloneSteersWithItsOwnButtons) {
+  ResetToDefaults(), FakeSystemReset(), MouseChoiceClear();
+  const struct { uintptr_t device; int32_t dx, dy; uint64_t at; int chosen; } moves[] = {
+      {0, 90, 0, 1, 0}, {5, 10, -9, 2, 0}, {6, -19, 0, 3, 0}, {5, 0, 1, 4, 1}, {5, 5, 0, 5, 0}};  // looked at once
+  MouseSelectionStart(0);
+  for (const auto& m : moves) EXPECT_EQ(MouseSelectionFeed(m.device, m.dx, m.dy, m.at), m.chosen) << m.at;
+  MouseSelectionStart(0);
+  EXPECT_EQ(MouseSelectionFeed(5, 50, 0, MOUSE_SELECT_WINDOW_US + 1) + MouseSelectionActive(0), 0) << "too late";
+  const MouseDevice chosen = Mouse(5, USB + "1" + GUID, "", "Wireless Mouse"), moved = Mouse(8, USB + "4" + GUID, "", "Wireless Mouse");
+  ASSERT_EQ(MouseChoiceTake(chosen), 1);
+  EXPECT_EQ(std::string(tuningSettings.steeringMouse), "046D:C077:01:02::" + USB + "1" + GUID);
+  fakeSystem.leftDown = fakeSystem.rightDown = 1;
+  const struct { uintptr_t device; uint16_t flags; int taken, left, right; int arrived = -1; int list = 0; } reports[] = {
+      {5, 0, 1, 0, 0}, {6, 0x5, 0, 0, 0}, {0, 0x5, 0, 0, 0}, {5, 0x45, 1, 1, 1}, {5, 0x2, 1, 0, 1},
+      {6, 0, 0, 0, 1, 0}, {5, 0, 0, 0, 0, 0},     // another mouse leaves; then the chosen one: all let go
+      {5, 0x1, 0, 0, 0, 1, 1}, {8, 0x1, 1, 1, 0}};  // back, found by its identity on a new port
+  tuningSettings.accelBrakeMode = 1;
+  for (const auto& r : reports) {
+    if (r.arrived >= 0) {
+      EXPECT_EQ(MouseChoiceDeviceChange(r.arrived, r.device == 5 && !r.list ? 5 : 9), r.list);
+      if (r.list) MouseChoiceFollow(&moved, 1);
+    }
+    EXPECT_EQ(MouseReportTake(r.device, r.flags, 0), r.taken) << r.device << " " << r.flags;
+    if (r.taken) ApplyPedalDelta(-10);
+    EXPECT_EQ(EngineLeftButtonDown() * 2 + EngineRightButtonDown(), r.left * 2 + r.right) << r.device << " " << r.flags;
+    EXPECT_EQ(steeringState.throttle > 0, r.right == 1);
+  }
+  EXPECT_EQ(steeringState.mouseButtons, MOUSE_HELD_LEFT) << "the back button went with the mouse";
+  char label[160];
+  MouseChoiceDeviceChange(0, 8), MouseChoiceLabel(label, sizeof label);
+  EXPECT_EQ(std::to_string(MouseReportTake(0, 0x1, 0)) + StatusNoticeText(NOTICE_MOUSE) + " | " + label,
+            "0Steering mouse not connected | Wireless Mouse (not connected)") << "nothing steers, not even device 0";
+  EXPECT_NE(std::string(tuningSettings.steeringMouse).find(USB + "4"), std::string::npos) << "the new path kept";
+  MouseChoiceClear(), MouseChoiceLabel(label, sizeof label);
+  EXPECT_EQ(std::to_string(MouseReportTake(0, 0, 0) + EngineLeftButtonDown()) + StatusNoticeText(NOTICE_MOUSE) + label, "2Any mouse");
 }
 
 TEST(MouseLock, ParksAtTheRightEdgeOfTheForegroundWindowsMonitor) {

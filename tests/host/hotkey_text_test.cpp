@@ -53,9 +53,9 @@ TEST(Elevation, OnlyAKnownHigherLevelInFrontIsShown) {
 
 // The status line shows the more urgent of any two notices, whichever came last; every slot has its place here.
 TEST(StatusNotice, TheMoreUrgentOfEachPairShows) {
-  const StatusNoticeSlot order[] = {NOTICE_FILE, NOTICE_ELEVATED, NOTICE_OUTPUT, NOTICE_HOTKEY, NOTICE_AUTO_PROFILE,
-                                    NOTICE_ACCOUNT};
-  const char* const texts[] = {"file", "elevated", "output", "hotkey", "auto profile", "account"};
+  const StatusNoticeSlot order[] = {NOTICE_FILE,   NOTICE_ELEVATED,     NOTICE_OUTPUT, NOTICE_MOUSE,
+                                    NOTICE_HOTKEY, NOTICE_AUTO_PROFILE, NOTICE_ACCOUNT};
+  const char* const texts[] = {"file", "elevated", "output", "mouse", "hotkey", "auto profile", "account"};
   ASSERT_EQ(std::size(order), size_t{NOTICE_SLOT_COUNT});
   for (size_t more = 0; more < std::size(order); ++more) {
     for (size_t less = more + 1; less < std::size(order); ++less) {

@@ -75,6 +75,10 @@ TEST(Readers, LineRulesAndRoundTrips) {
       {S, "padAntiDeadzone=25\r\noutputDevice=1\r\n", "outputDevice=1\r\npadAntiDeadzone=25"}, {P, "outputDevice=1\r\n", "outputDevice=0"},
       {P, "game= My Game.exe;b.exe \r\n", "game= My Game.exe;b.exe "}, {P, "game=" + std::string(127, 'g'), "game=" + std::string(127, 'g')},
       {P, "game=a.exe\r\ngame=" + std::string(128, 'g'), "game=a.exe"}, {P, "game=\r\n", "curveOnSteering=0"},
+      {S, "scrollThrottle=10\r\nautoCenterDelay=450\r\n", "autoCenterDelay=450\r\nscrollThrottle=10"},
+      {P, "autoCenterDelay=1500 ms\r\nscrollThrottle=5\r\n", "autoCenterDelay=1500\r\nscrollThrottle=0"},  // not in profiles
+      {S, "steeringMouse=" + std::string(241, 'm'), "steeringMouse=" + std::string(241, 'm')},  // to the piece's end
+      {S, "steeringMouse=" + std::string(242, 'm') + "\r\nsensitivity=50", "sensitivity=50.0"},
   };
   for (const auto& r : rows) {
     ResetToDefaults();

@@ -20,7 +20,7 @@ int32_t Accept(const char* name, int32_t value) {
   return vjoyFakeCalls += name + std::to_string(value) + " ", 1;
 }
 int32_t Axis(int32_t value, uint32_t, uint32_t axis) { return Accept(axis == 0x30 ? "48=" : axis == 0x31 ? "49=" : "50=", value); }
-int32_t Button(int32_t pressed, uint32_t, uint8_t button) { return Accept(button == 7 ? "b7=" : "b8=", pressed); }
+int32_t Button(int32_t pressed, uint32_t, uint8_t button) { return Accept(("b" + std::to_string(button) + "=").c_str(), pressed); }
 int32_t Match(uint16_t* library, uint16_t* driver) { return *library = 0x222, *driver = 0x221, vjoyFake.driverMatch; }
 int32_t Owner(uint32_t) { return vjoyFake.ownerPid; }
 int32_t AxisExists(uint32_t, uint32_t axis) { return vjoyFake.axes >> (axis - 0x30) & 1; }

@@ -24,6 +24,7 @@
 #include "engine/status_notice.h"
 #include "input/elevation.h"
 #include "input/hotkeys.h"
+#include "input/mouse_choice.h"
 #include "pad/pad_link.h"
 #include "storage/launch_at_startup.h"
 #include "storage/profile_store.h"
@@ -181,11 +182,11 @@ TEST_F(Gui, ProfileRowsAndTheLoadSaveAndDeleteButtons) {
   }
 }
 
-// Everything within the panel's 520 x 640, with a full profile list; on the Settings tab nothing is cut by its clip.
+// Everything within the panel's 520 x 640, with a full profile list; on the other tabs nothing is cut by its clip.
 void ExpectBothTabsFit() {
   for (int i = 0; i < 10; ++i) SaveUserProfile(("Profile " + std::to_string(i)).c_str(), ""), SettleFileWrites();
   ScanProfiles();
-  for (int tab : {1, 2}) {
+  for (int tab : {0, 1, 2}) {
     steeringState.currentTab = tab, RunFrame();
     const Drawn client = {NK_COMMAND_SCISSOR, 0, 0, MAIN_CLIENT_WIDTH, MAIN_CLIENT_HEIGHT, ""};
     Drawn clip = client;
@@ -354,6 +355,18 @@ TEST_F(Gui, OutputRowSwitchesSavesAndSaysWhy) {
 }
 
 // The launch option writes and removes the Run entry itself, not only its setting.
+// The steering mouse beside the steering options, drawn whole: waiting for the next mouse and back; a chosen mouse
+// that is not connected, shown so and let go.
+TEST_F(Gui, SteerWithTheNextMouseMovedOrAnyMouse) {
+  Tab(2), At("Steer With: Any mouse"), Click("Use the Next Mouse I Move"), RunFrame(), At("Steer With: the mouse you move now");
+  EXPECT_EQ(mouseChoice.selecting, 1);
+  Click("Waiting (Click to Stop)");
+  EXPECT_EQ(mouseChoice.selecting, 0);
+  std::snprintf(tuningSettings.steeringMouse, 242, "046D:C077::::"), MouseChoiceLoad(), Tab(2);
+  At("Steer With: Mouse 046D:C077 (not connected)"), Click("Use Any Mouse");
+  EXPECT_EQ(mouseChoice.chosen + Holds(settingsFilePath, "steeringMouse") + StatusNoticeText(NOTICE_MOUSE)[0], 0);
+}
+
 TEST_F(Gui, LaunchOptionWritesTheRunEntry) {
   Tab(2);
   for (int set : {1, 0}) {

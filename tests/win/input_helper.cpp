@@ -1,6 +1,7 @@
 // The one input injector, run as a second Wine process: its input passes our low-level hooks and reaches
 // raw-input sinks and hotkeys as a real mouse and keyboard do. Commands chain; exit code 0 when all worked.
-//   move DX DY | keys VK[,VK...] | post CLASS MSG WPARAM LPARAM (MSG a number or a registered name)
+//   move DX DY | mouse FLAGS DATA (a wheel or button event, MOUSEEVENTF_* and mouseData) | keys VK[,VK...]
+//   post CLASS MSG WPARAM LPARAM (MSG a number or a registered name)
 //   send CLASS MSG WPARAM LPARAM (SendMessage: returns once handled, prints the result) | sleep MS
 //   pid CLASS (prints its window's process id) | kill CLASS (ends that process at once, as Windows may once a
 //       session's end has been sent)
@@ -30,6 +31,14 @@ bool Move(int dx, int dy) {
 }
 
 bool MoveCommand(char** a) { return Move(std::atoi(a[0]), std::atoi(a[1])); }
+
+bool MouseEvent(char** a) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = static_cast<DWORD>(std::strtoul(a[0], nullptr, 0));
+  input.mi.mouseData = static_cast<DWORD>(std::strtol(a[1], nullptr, 0));
+  return SendInput(1, &input, sizeof input) == 1;
+}
 
 bool Keys(char** a) {
   std::vector<INPUT> inputs;
@@ -122,8 +131,8 @@ bool BoxText(char** a) {
 
 int main(int argc, char** argv) {
   const struct { const char* name; int args; bool (*run)(char**); } commands[] = {
-      {"move", 2, MoveCommand}, {"keys", 1, Keys}, {"launch", 2, Launch}, {"pace", 8, Pace}, {"post", 4, Post<false>},
-      {"send", 4, Post<true>}, {"sleep", 1, [](char** a) { return Sleep(std::atoi(a[0])), true; }},
+      {"move", 2, MoveCommand}, {"mouse", 2, MouseEvent}, {"keys", 1, Keys}, {"launch", 2, Launch}, {"pace", 8, Pace},
+      {"post", 4, Post<false>}, {"send", 4, Post<true>}, {"sleep", 1, [](char** a) { return Sleep(std::atoi(a[0])), true; }},
       {"pid", 1, [](char** a) { return Process(a, false); }}, {"kill", 1, [](char** a) { return Process(a, true); }},
       {"untray", 1, Untray}, {"boxtext", 1, BoxText}};
   for (int i = 1; i < argc;) {

@@ -9,12 +9,14 @@
 #include <fstream>
 #include <process.h>
 #include <set>
+#include <sstream>
 
 #include "engine/output_link.h"
 #include "engine/output_tick.h"
 #include "engine/status_notice.h"
 #include "engine/steering.h"
 #include "engine/tuning.h"
+#include "input/mouse_motion.h"
 #include "input/hotkeys.h"
 #include "input/mouse_lock.h"
 #include "input/raw_input.h"
@@ -258,6 +260,22 @@ TEST_F(Desktop, DirectModeTakesEveryReportAndPublishesAtOnce) {
   const std::vector<std::string> sent = StandinTakeLog();
   ASSERT_FALSE(sent.empty());
   EXPECT_EQ(sent.back().substr(0, 48), "UpdateVJD(1,1,16384,16384,16384,16564,1310,0,163");
+  // Gated again, the clock still: two wheel notches raise Y and the back button reaches button 10 of a device
+  // with 11 buttons, from reports whose motion the gate drops.
+  SetEnvironmentVariableA("TARVIX_STANDIN_BUTTONS", "11"), VJoyRelease();
+  ASSERT_EQ(OutputStart(), 1);
+  tuningSettings.directMode = 0, tuningSettings.scrollThrottle = 10, StandinTakeLog();
+  ASSERT_EQ(Inject("mouse 0x800 120 mouse 0x800 120 mouse 0x80 1"), 0);  // MOUSEEVENTF_WHEEL, then XDOWN XBUTTON1
+  EXPECT_TRUE(PumpUntil([] { return steeringState.mouseButtons == MOUSE_HELD_BACK; }));
+  OutputTick();
+  std::vector<std::string> fields;  // the call, the device byte, 18 axes with Y 5th, buttons 1-32
+  std::stringstream record(StandinTakeLog().back());
+  for (std::string field; std::getline(record, field, ',');) fields.push_back(field);
+  ASSERT_GT(fields.size(), 20u);
+  EXPECT_EQ(fields[6] + " " + fields[20], "6553 512");
+  ASSERT_EQ(Inject("mouse 0x100 1"), 0);  // XUP
+  EXPECT_TRUE(PumpUntil([] { return steeringState.mouseButtons == 0; }));
+  SetEnvironmentVariableA("TARVIX_STANDIN_BUTTONS", nullptr);
   VJoyRelease(); FreeLibrary(static_cast<HMODULE>(virtualJoystickLink.library)); virtualJoystickLink = VirtualJoystickLink{};
   RemoveDllDirectory(standin);
 }
