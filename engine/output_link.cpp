@@ -5,7 +5,6 @@
 
 #include "engine/tuning.h"
 #include "pad/pad_link.h"
-#include "storage/settings_file.h"
 #include "vjoy/vjoy_link.h"
 
 OutputLink outputLink;
@@ -71,7 +70,7 @@ void TakePadBind(uint64_t nowMicros) {
     link.state = OUTPUT_LINK_BOUND;
     tuningSettings.outputDevice = OUTPUT_PAD;
     SetNote("");
-    RequestSettingsSave();
+    link.switchEnded = 1;
   }
 }
 

@@ -35,6 +35,7 @@ struct OutputLink {
   OutputDevice device;  // the one in use
   OutputLinkState state;
   OutputPadBind padBind;
+  int switchEnded;  // a switch to the pad ended at a tick: the choice is to be saved
   uint64_t lastRetryMicros;
   // Why the chosen output is not the one in use (start-up), or why the last
   // switch failed; "" when neither.
@@ -57,7 +58,7 @@ void FormatOutputFailure(char* text, size_t size);
 // choice. When the new one fails, the old one stays and the note says why.
 // 1 when the output in use is now device. The pad binds on its own thread
 // while the old output goes on: 0 then, and a later tick completes the
-// switch (and asks for the settings to be saved) or sets the note.
+// switch (and sets switchEnded, for the panel to save the choice) or sets the note.
 int OutputSwitch(OutputDevice device);
 // One publish of the axes (0..32767) and the mouse buttons (gears: bits 0-2
 // for vJoy buttons 9-11), only while bound. A driver gone away counts the

@@ -570,6 +570,11 @@ static void BuildSettingsTab(nk_context* ctx) {
 void BuildMainPanel(nk_context* ctx, int width, int height) {
   if (!ctx) return;
 
+  // The pad's switch ends at a tick, whichever tab is shown by then.
+  if (outputLink.switchEnded) {
+    outputLink.switchEnded = 0;
+    SaveSettings();
+  }
   char line[PANEL_LINE_SIZE];
   // Shorter than the panel (a window cut to a small screen's work area): it scrolls.
   if (nk_begin(ctx, "Tarvix",
