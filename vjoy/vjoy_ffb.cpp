@@ -238,3 +238,8 @@ void VJoyFfbReset() {
   std::lock_guard<std::mutex> hold(ffbLock);
   VJoyFfbClear(ffbTable);
 }
+
+uint32_t VJoyFfbPackets() {
+  std::lock_guard<std::mutex> hold(ffbLock);
+  return ffbTable.packets;
+}

@@ -85,3 +85,5 @@ void VJOY_CALL VJoyFfbReceive(void* packet, void* user);
 // A copy of the table, under the same lock.
 void VJoyFfbSnapshot(VJoyFfbTable& copy);
 void VJoyFfbReset();
+// Packets decoded since the device was taken: non-zero once the game sends forces.
+uint32_t VJoyFfbPackets();
