@@ -576,6 +576,7 @@ TEST(GameForces, EffectsMoveTheWheelAndHoldItsCentring) {
       {{SetEffect22(4, E), {0x14, 1, 0x10, 0x27, 0xD0, 0x07, 0, 0, 0x64, 0, 0, 0}, START}, {}, 0, 0, 16384, 500, 13107, 20},
       {{SetEffect22(4, E), {0x14, 1, 0x10, 0x27, 0, 0, 0, 0, 0x64, 0, 0, 0}, START}, {}, 0, 5, 17000, 500, 16384, 0},
       {{SetEffect22(1, E), {0x15, 1, 0x88, 0x13}, START}, {STOP_ALL}, 0, 0, 16384, 500, 12288, 20},
+      {{SetEffect22(1, E), {0x15, 1, 0x88, 0x13}, START}, {{0x1C, 5}}, 0, 0, 16384, 500, 12288, 20},  // paused
       {{SetEffect22(1, E), {0x15, 1, 0x88, 0x13}, START}, {RESET, START}, 0, 0, 16384, 500, 12288, 20},
       {{SetEffect22(1, E, 250), START}, {}, 0, 5, 20000, 240, 20000, 0},  // a zero force still holds centring
       {{SetEffect22(1, E, 250), START}, {}, 0, 5, 20000, 1000, 16384, 0},  // and gives it back at its end
