@@ -501,13 +501,16 @@ static void BuildGameForceRows(nk_context* ctx) {
     SaveSettings();
   }
   if (OptionButton(ctx, t.gameForcesReversed, "Reverse: On", "Reverse: Off")) {
+    // A profile value, like the tuning sliders'.
     t.gameForcesReversed = t.gameForcesReversed ? 0 : 1;
+    steeringState.profileModified = 1;
     SaveSettings();
   }
   int percent = t.gameForceStrength;
   nk_slider_int(ctx, 0, &percent, GAME_FORCE_STRENGTH_MAX, GAME_FORCE_STRENGTH_STEP);
   if (percent != t.gameForceStrength) {
     t.gameForceStrength = percent;
+    steeringState.profileModified = 1;
     RequestSettingsSave();
   }
 }
