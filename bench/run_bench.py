@@ -553,6 +553,8 @@ def host_micro(path, min_time):
             continue
         assert b["time_unit"] == "ns"
         rows.append({"name": b["run_name"], "ns_per_call": round(b["cpu_time"], 2)})
+        if "p99_us" in b:
+            rows[-1]["ffb"] = {"packets_per_second": round(b["packets_per_second"]), "p99_us": round(b["p99_us"], 2)}
     return {"context": {k: data["context"].get(k) for k in
                         ("tarvix_build", "library_build_type", "num_cpus", "mhz_per_cpu")},
             "results": rows}
@@ -626,6 +628,9 @@ def table(report):
         out.append("Native engine, ns per call (%s; median of 3):" % micro["context"]["tarvix_build"])
         for r in micro["results"]:
             out.append("  %-52s%12s" % (r["name"].replace("BM_", ""), r["ns_per_call"]))
+            if "ffb" in r:
+                out.append("  %-52s%12s" % ("FFB: packets per second handled", r["ffb"]["packets_per_second"]))
+                out.append("  %-52s%12s" % ("FFB: callback p99, us (of 10,000 packets)", r["ffb"]["p99_us"]))
     panel = report.get("panel_pass")
     if panel:
         out.append("Panel pass under Wine, us (median / p99 of %d passes):" % panel["passes"])

@@ -199,5 +199,10 @@ const char* OutputNotice() {
     return link.notice;
   }
   if (link.note[0]) return link.note;
-  return link.device == OUTPUT_VJOY ? virtualJoystickLink.notice : "";
+  if (link.device != OUTPUT_VJOY) return "";
+  if (!virtualJoystickLink.notice[0] && tuningSettings.gameForces && link.state == OUTPUT_LINK_BOUND &&
+      !virtualJoystickLink.deviceFfb) {
+    return "vJoy: force feedback not enabled on device 1";
+  }
+  return virtualJoystickLink.notice;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/pedals.h"
+#include "engine/game_forces.h"
 #include "engine/steering.h"
 #include "engine/system_seam.h"
 #include "engine/tuning.h"
@@ -51,8 +52,10 @@ void Publish(const PublishedOutputs& outputs) {
 void OutputTick() {
   // A bind that has ended (the pad's switch, a lost device back) is taken
   // here; the publish below is then whole.
-  OutputTakeBinds(SystemClockMicros());
-  AutoCenterStep();
+  const uint64_t now = SystemClockMicros();
+  OutputTakeBinds(now);
+  // While the game's constant, ramp or spring plays, the game centres the wheel.
+  if (!GameForcesStep(now)) AutoCenterStep();
   const int32_t left = EngineLeftButtonDown() ? 1 : 0;
   steeringState.leftButtonHeld = left;
   Publish(CurrentOutputs(left, EngineRightButtonDown() ? 1 : 0));

@@ -80,6 +80,12 @@ void ApplySteeringDelta(int32_t dx) {
     delta *= 1.0f + std::pow(d, 1.0f / t.responseCurve) * (t.responseCurve - 1.0f);
   }
 
+  MoveSteeringWithinRange(delta);
+}
+
+void MoveSteeringWithinRange(float delta) {
+  const TuningSettings& t = tuningSettings;
+  SteeringState& s = steeringState;
   // A non-finite tuning value must not reach the wheel: keep where it was.
   float wheel = s.steering + delta;
   if (!std::isfinite(wheel)) return;

@@ -8,6 +8,8 @@ constexpr float STEERING_CENTER = 16384.0f;
 constexpr float AXIS_MAX = 32767.0f;
 
 void ApplySteeringDelta(int32_t dx);  // never called with 0
+// The wheel moved by delta, held within the wheel range and the axis.
+void MoveSteeringWithinRange(float delta);
 void AutoCenterStep();
 void RecenterSteering();  // also ends the scroll wheel's cruise throttle
 // The only way the smoothing window changes: clears the ring when it differs.

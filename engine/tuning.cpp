@@ -30,6 +30,9 @@ void ResetToDefaults() {
   t.padAntiDeadzone = 0;
   t.autoCenterDelay = 0;
   t.scrollThrottle = 0;
+  t.gameForces = 0;
+  t.gameForceStrength = 100;
+  t.gameForcesReversed = 0;
 
   steeringState = SteeringState{};
   steeringState.steering = 16384.0f;

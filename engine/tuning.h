@@ -23,6 +23,9 @@ struct TuningSettings {
   int32_t autoProfile;  // profiles that name a game load when it comes to the front
   int32_t outputDevice;     // OutputDevice: 0 vJoy, 1 the Xbox 360 pad
   int32_t padAntiDeadzone;  // percent of the pad's stick a non-zero value starts past
+  int32_t gameForces;          // 1: the game's force-feedback effects move the wheel (vJoy only)
+  int32_t gameForceStrength;   // percent, 0..200
+  int32_t gameForcesReversed;  // 1: the game's directed forces taken the other way round
   char game[128];       // the active profile's games: file names separated by ';'
   int32_t autoCenterDelay;  // ms without horizontal motion before centring pulls, 0 = at once
   int32_t scrollThrottle;   // percent of full throttle per wheel notch, 0 = off

@@ -36,6 +36,8 @@ void CopyUserProfilePart(TuningSettings* to) {
   to->autoCenterForce = user.autoCenterForce;
   to->steeringLimit = user.steeringLimit;
   to->curveOnSteering = user.curveOnSteering;
+  to->gameForceStrength = user.gameForceStrength;
+  to->gameForcesReversed = user.gameForcesReversed;
   std::memcpy(to->profile, user.profile, sizeof to->profile);
   std::memcpy(to->game, user.game, sizeof to->game);
 }

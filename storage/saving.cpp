@@ -55,7 +55,8 @@ void ClearFileFailure(const char* prefix) {
 int SameProfileTuning(const TuningSettings& a, const TuningSettings& b) {
   return a.sensitivity == b.sensitivity && a.responseCurve == b.responseCurve && a.smoothing == b.smoothing &&
          a.autoCenterForce == b.autoCenterForce && a.steeringLimit == b.steeringLimit &&
-         a.curveOnSteering == b.curveOnSteering;
+         a.curveOnSteering == b.curveOnSteering && a.gameForceStrength == b.gameForceStrength &&
+         a.gameForcesReversed == b.gameForcesReversed;
 }
 
 void FinishProfileSave(const FileWriteResult& r) {

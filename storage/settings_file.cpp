@@ -80,6 +80,9 @@ const StorageKey STORAGE_KEYS[] = {
     {"scrollThrottle", KEY_INT, "%d", TUNING_FIELD(scrollThrottle), IN_SETTINGS, READ_WHOLE, READ_FIRST_WORD, 0},
     // A device path with its identity can be longer than other values.
     {"steeringMouse", KEY_TEXT, "%.*s", TUNING_FIELD(steeringMouse), IN_SETTINGS, READ_LINE, READ_LINE, 1},
+    {"gameForces", KEY_INT, "%d", TUNING_FIELD(gameForces), IN_SETTINGS, READ_WHOLE, READ_FIRST_WORD, 0},
+    {"gameForceStrength", KEY_INT, "%d", TUNING_FIELD(gameForceStrength), IN_BOTH, READ_WHOLE, READ_FIRST_WORD, 0},
+    {"gameForcesReversed", KEY_INT, "%d", TUNING_FIELD(gameForcesReversed), IN_BOTH, READ_WHOLE, READ_FIRST_WORD, 0},
 };
 #undef TUNING_FIELD
 

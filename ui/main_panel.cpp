@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/game_forces.h"
 #include "engine/output_link.h"
 #include "engine/pedals.h"
 #include "engine/status_notice.h"
@@ -479,6 +480,41 @@ static void SteeringMouseButton(nk_context* ctx, int selecting) {
   }
 }
 
+// The game's force feedback moving the wheel: the switch, its reversal and its strength.
+static void BuildGameForceRows(nk_context* ctx) {
+  TuningSettings& t = tuningSettings;
+  char title[48];
+  std::snprintf(title, sizeof title, "Game Force Strength: %d%%", static_cast<int>(t.gameForceStrength));
+  const char* note = "Game Forces";
+  if (t.outputDevice == OUTPUT_PAD) {
+    note = "Game Forces: only vJoy carries forces";  // a pad's rumble has no direction
+  } else if (!t.gameForces && VJoyFfbPackets()) {
+    note = "The game sends force feedback";
+  }
+  nk_layout_row_dynamic(ctx, 14, 2);
+  nk_label(ctx, note, NK_TEXT_LEFT);
+  nk_label(ctx, title, NK_TEXT_LEFT);
+  static const float FORCE_ROW[3] = {0.25f, 0.25f, 0.5f};
+  nk_layout_row(ctx, NK_DYNAMIC, 36, 3, FORCE_ROW);
+  if (OptionButton(ctx, t.gameForces, "Enabled", "Disabled")) {
+    t.gameForces = t.gameForces ? 0 : 1;
+    SaveSettings();
+  }
+  if (OptionButton(ctx, t.gameForcesReversed, "Reverse: On", "Reverse: Off")) {
+    // A profile value, like the tuning sliders'.
+    t.gameForcesReversed = t.gameForcesReversed ? 0 : 1;
+    steeringState.profileModified = 1;
+    SaveSettings();
+  }
+  int percent = t.gameForceStrength;
+  nk_slider_int(ctx, 0, &percent, GAME_FORCE_STRENGTH_MAX, GAME_FORCE_STRENGTH_STEP);
+  if (percent != t.gameForceStrength) {
+    t.gameForceStrength = percent;
+    steeringState.profileModified = 1;
+    RequestSettingsSave();
+  }
+}
+
 static void BuildSettingsTab(nk_context* ctx) {
   TuningSettings& t = tuningSettings;
 
@@ -501,7 +537,6 @@ static void BuildSettingsTab(nk_context* ctx) {
                                      : "Curve affects ONLY Auto-Center (Linear Steering)",
                    NK_TEXT_LEFT, Themed(CURVE_NOTE_TEXT));
 
-  Spacer(ctx, 16);
   OptionTitles(ctx, "Launch at Startup", "Start Minimized");
   if (OptionButton(ctx, t.startWithWindows, "Enabled (runs at sign-in)",
                    "Disabled (manual start)")) {
@@ -551,9 +586,9 @@ static void BuildSettingsTab(nk_context* ctx) {
   }
 
   BuildOutputRows(ctx);
+  BuildGameForceRows(ctx);
 
-  Spacer(ctx, 16);
-  nk_layout_row_dynamic(ctx, 20, 1);
+  nk_layout_row_dynamic(ctx, 14, 1);
   nk_label(ctx, "Hotkeys", NK_TEXT_LEFT);
   // Caption and field inside the group's own padding, drawn whole.
   const nk_style_window& window = ctx->style.window;

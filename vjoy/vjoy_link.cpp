@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "vjoy/vjoy_link.h"
+#include "vjoy/vjoy_ffb.h"
 
 VirtualJoystickLink virtualJoystickLink;
 
@@ -82,7 +83,15 @@ void NoteDeviceShortcomings() {
 // Takes device 1 once its status allows; no pause, so the loop can call it.
 int AcquireDevice() {
   VirtualJoystickLink& link = virtualJoystickLink;
+  // The library starts its FFB thread at the acquire, with the callback it
+  // holds then; the packets' layout follows its version.
+  VJoyFfbReset();
+  if (link.FfbRegisterGenCB) {
+    VJoyFfbSetVersion(link.GetvJoyVersion ? static_cast<uint16_t>(link.GetvJoyVersion()) : 0);
+    link.FfbRegisterGenCB(VJoyFfbReceive, nullptr);
+  }
   if (!link.AcquireVJD(VJOY_DEVICE)) return 0;
+  link.deviceFfb = link.FfbRegisterGenCB && link.IsDeviceFfb && link.IsDeviceFfb(VJOY_DEVICE);
   link.ResetVJD(VJOY_DEVICE);
   link.vjoyAcquired = 1;
   NoteDeviceShortcomings();

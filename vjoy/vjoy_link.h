@@ -34,6 +34,10 @@ typedef int32_t(VJOY_CALL* GetOwnerPidProc)(uint32_t device);  // low 16 bits of
 typedef int16_t(VJOY_CALL* GetvJoyVersionProc)(void);
 typedef int32_t(VJOY_CALL* GetVJDAxisExistProc)(uint32_t device, uint32_t axis);
 typedef int32_t(VJOY_CALL* GetVJDButtonNumberProc)(uint32_t device);
+// Optional force feedback: a library without them has none.
+typedef void(VJOY_CALL* VJoyFfbCallback)(void* packet, void* user);
+typedef void(VJOY_CALL* FfbRegisterGenCBProc)(VJoyFfbCallback callback, void* user);
+typedef int32_t(VJOY_CALL* IsDeviceFfbProc)(uint32_t device);
 
 // GetVJDStatus's answers.
 constexpr int32_t VJOY_STATUS_OWN = 0;   // held by this process
@@ -96,8 +100,11 @@ struct VirtualJoystickLink {
   GetvJoyVersionProc GetvJoyVersion;
   GetVJDAxisExistProc GetVJDAxisExist;
   GetVJDButtonNumberProc GetVJDButtonNumber;
+  FfbRegisterGenCBProc FfbRegisterGenCB;
+  IsDeviceFfbProc IsDeviceFfb;
 
   int32_t vjoyAcquired;  // 1 while device 1 is owned
+  int32_t deviceFfb;     // device 1 has force feedback ("Enable Effects" in Configure vJoy)
   VJoyBindOutcome outcome;  // of the start-up bind
   int versionsDiffer;  // DriverMatch said no; the versions below are its answers
   uint16_t libraryVersion, driverVersion;

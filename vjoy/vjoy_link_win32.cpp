@@ -92,6 +92,8 @@ int32_t VJoyBind() {
       LookUpEntry(library, "GetvJoyVersion", &link.GetvJoyVersion);
       LookUpEntry(library, "GetVJDAxisExist", &link.GetVJDAxisExist);
       LookUpEntry(library, "GetVJDButtonNumber", &link.GetVJDButtonNumber);
+      LookUpEntry(library, "FfbRegisterGenCB", &link.FfbRegisterGenCB);
+      LookUpEntry(library, "IsDeviceFfb", &link.IsDeviceFfb);
     }
   }
   return VJoyBindDevice() == VJOY_BOUND;

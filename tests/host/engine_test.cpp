@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/game_forces.h"
 #include "engine/output_link.h"
 #include "engine/output_tick.h"
 #include "engine/pedals.h"
@@ -22,6 +23,7 @@
 #include "tests/support/system_fake.h"
 #include "tests/support/vjoy_fake_host.h"
 #include "tools/fakebus/fake_bus.h"
+#include "vjoy/vjoy_ffb.h"
 #include "vjoy/vjoy_link.h"
 
 namespace {
@@ -498,3 +500,102 @@ TEST(MouseLock, ParksAtTheRightEdgeOfTheForegroundWindowsMonitor) {
 }
 
 }  // namespace
+
+// Report bytes as vJoy delivers them, written from its FFB descriptor: byte 0 is device 1 and the id.
+std::vector<uint8_t> SetEffect22(uint8_t type, uint16_t dir, uint16_t ms = 0xFFFF) {
+  return {0x11, 1, type, uint8_t(ms), uint8_t(ms >> 8), 0, 0, 0, 0, 0, 0, 255, 0xFF, 0x04, uint8_t(dir), uint8_t(dir >> 8)};
+}
+int ApplyBytes(VJoyFfbTable& t, std::vector<uint8_t> d, uint16_t version, uint32_t cmd = FFB_CMD_WRITE_REPORT) {
+  return VJoyFfbApply(t, VJoyFfbPacket{uint32_t(d.size() + 8), cmd, d.data()}, version, 1000);
+}
+
+TEST(GameForces, PacketsOfBothVersionsDecodeWithTheirSigns) {
+  VJoyFfbTable t;
+  VJoyFfbClear(t);
+  const VJoyFfbEffect& e1 = t.effects[1];
+  // 2.1: a byte direction (64 of 255 is east), gain 128, 1000 ms; then a spring replaces it in block 1.
+  EXPECT_EQ(ApplyBytes(t, {0x11, 1, 1, 0xE8, 0x03, 0, 0, 0, 0, 0x80, 0xFF, 0x04, 64, 0}, 0x219), 1);
+  EXPECT_EQ(e1.type, FFB_CONSTANT); EXPECT_EQ(e1.durationMs, 1000); EXPECT_EQ(e1.gain, 128);
+  EXPECT_NEAR(e1.directionX, -1, 0.001);
+  ApplyBytes(t, {0x15, 1, 0xF0, 0xD8}, 0x219);  // -10000, which the library's helper reads as 55536
+  EXPECT_EQ(e1.magnitude, -10000);
+  ApplyBytes(t, {0x11, 1, 1, 0xFF, 0xFF, 0, 0, 0, 0, 0xFF, 0xFF, 0x03, 0xFF, 0}, 0x219);  // Cartesian, DirX -1: from the west
+  EXPECT_EQ(e1.directionX, 1); EXPECT_EQ(e1.magnitude, -10000);
+  ApplyBytes(t, {0x11, 1, 1, 0xFF, 0xFF, 0, 0, 0, 0, 0xFF, 0xFF, 0x01, 0, 0}, 0x219);  // one axis, no direction
+  EXPECT_EQ(e1.directionX, 1);
+  ApplyBytes(t, {0x11, 1, 8, 0xFF, 0xFF, 0, 0, 0, 0, 0xFF, 0xFF, 0x04, 0, 0}, 0x219);
+  EXPECT_EQ(e1.type, FFB_SPRING); EXPECT_EQ(e1.magnitude, 0);
+  ApplyBytes(t, {0x13, 1, 0, 0x88, 0x13, 0x10, 0x27, 0xF0, 0xD8, 0x10, 0x27, 0x40, 0x1F, 0xE8, 0x03}, 0x219);
+  ApplyBytes(t, {0x13, 1, 1, 0x18, 0xFC, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0x219);  // the Y block leaves X alone
+  EXPECT_EQ(e1.centerOffset, 5000); EXPECT_EQ(e1.negativeCoefficient, -10000); EXPECT_EQ(e1.negativeSaturation, 8000);
+  EXPECT_EQ(e1.deadBand, 1000);
+  EXPECT_EQ(ApplyBytes(t, {0x11, 8, 7}, 0x219, FFB_CMD_SET_FEATURE), 1);  // 2.1 has no index to hand out
+  EXPECT_EQ(t.effects[7].type, FFB_NONE);
+  // 2.2: the driver's index, a word direction (24576 of 32767 is west), the start delay, loops.
+  ApplyBytes(t, {0x11, 2, 7}, 0x222, FFB_CMD_SET_FEATURE);
+  EXPECT_EQ(t.effects[7].type, FFB_RAMP); EXPECT_EQ(t.effects[7].gain, 255);
+  ApplyBytes(t, {0x11, 7, 2, 0xF4, 0x01, 0, 0, 0, 0, 0xC8, 0, 0xFF, 0xFF, 0x04, 0x00, 0x60}, 0x222);
+  ApplyBytes(t, {0x16, 7, 0x78, 0xEC, 0x88, 0x13}, 0x222), ApplyBytes(t, {0x1A, 7, 1, 255}, 0x222);
+  const VJoyFfbEffect& e7 = t.effects[7];
+  EXPECT_EQ(e7.startDelayMs, 200); EXPECT_NEAR(e7.directionX, 1, 0.001); EXPECT_EQ(e7.rampStart, -5000);
+  EXPECT_EQ(e7.rampEnd, 5000); EXPECT_EQ(e7.playing, 1); EXPECT_EQ(e7.loops, 255); EXPECT_EQ(e7.startMicros, 1000u);
+  ApplyBytes(t, {0x11, 7, 4, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0x03, 0x01, 0x00, 0xFF, 0xFF}, 0x222);
+  ApplyBytes(t, {0x14, 7, 0x10, 0x27, 0x30, 0xF8, 0, 0, 0x64, 0, 0, 0}, 0x222);
+  EXPECT_EQ(e7.type, FFB_SINE); EXPECT_EQ(e7.directionX, -1); EXPECT_EQ(e7.periodicOffset, -2000);
+  ApplyBytes(t, {0x1D, 0x80}, 0x222), ApplyBytes(t, {0x1C, 2}, 0x222);
+  EXPECT_EQ(t.deviceGain, 128); EXPECT_EQ(t.actuatorsOff, 1);
+  ApplyBytes(t, {0x1B, 7}, 0x222);  // Block Free
+  EXPECT_EQ(e7.type, FFB_NONE); EXPECT_EQ(e1.type, FFB_SPRING);
+  // Another device's packet, a short one and an index past the pool change nothing.
+  EXPECT_EQ(ApplyBytes(t, {0x25, 1, 0x10, 0x27}, 0x222) + ApplyBytes(t, {0x15, 1, 0x10}, 0x222) +
+                ApplyBytes(t, {0x15, 101, 0x10, 0x27}, 0x222), 0);
+  EXPECT_EQ(t.packets, 17u);
+}
+
+std::vector<uint8_t> START = {0x1A, 1, 1, 1}, STOP_ALL = {0x1C, 3}, RESET = {0x1C, 4};
+
+// The model through the output tick at 1 ms: packets at the start, more halfway, the wheel at the end.
+TEST(GameForces, EffectsMoveTheWheelAndHoldItsCentring) {
+  struct Row { std::vector<std::vector<uint8_t>> first, later; int reversed; float centring, from; int ms; float wheel, near; };
+  const uint16_t E = 8192, W = 24576;  // 90 and 270 degrees
+  const Row rows[] = {
+      {{SetEffect22(1, E), {0x15, 1, 0x88, 0x13}, START}, {}, 0, 0, 16384, 500, 8192, 20},  // +5000 from the east
+      {{SetEffect22(1, W), {0x15, 1, 0x88, 0x13}, START}, {}, 0, 0, 16384, 500, 24576, 20},
+      {{SetEffect22(1, E), {0x15, 1, 0x88, 0x13}, START}, {}, 1, 0, 16384, 500, 24576, 20},  // reversed
+      {{SetEffect22(1, E), {0x15, 1, 0xF0, 0xD8}, START}, {}, 0, 0, 16384, 250, 24576, 20},  // -10000
+      {{SetEffect22(1, E), {0x15, 1, 0x10, 0x27}, {0x1D, 128}, START}, {}, 0, 0, 16384, 500, 8160, 20},
+      {{SetEffect22(1, E, 100), {0x15, 1, 0x10, 0x27}, {0x1A, 1, 1, 2}}, {}, 0, 0, 16384, 500, 9840, 40},  // 2 loops of 100 ms
+      {{SetEffect22(1, E), {0x12, 1, 0, 0, 0, 0, 0xF4, 1, 0, 0, 0, 0, 0, 0}, {0x15, 1, 0x10, 0x27}, START}, {}, 0, 0,
+       16384, 500, 8192, 20},  // attack from 0 over the half second: half the force on average
+      {{SetEffect22(8, 0), {0x13, 1, 0, 0x88, 0x13, 0x10, 0x27, 0x10, 0x27, 0x10, 0x27, 0x10, 0x27, 0, 0}, START}, {}, 0, 5,
+       16384, 5000, 24576, 30},  // a spring holds the wheel at its offset, centring off
+      {{SetEffect22(8, 0), {0x13, 1, 0, 0, 0, 0x10, 0x27, 0x10, 0x27, 0x10, 0x27, 0x10, 0x27, 0xE8, 0x03}, START}, {}, 0, 5,
+       24576, 5000, 18022, 30},  // stops at the dead band's edge
+      {{SetEffect22(8, 0), {0x13, 1, 0, 0, 0, 0x10, 0x27, 0x10, 0x27, 0x10, 0x27, 0x10, 0x27, 0xE8, 0x03}, START}, {}, 0, 5,
+       18000, 500, 18000, 0},  // inside it: nothing moves
+      {{SetEffect22(4, E), {0x14, 1, 0x10, 0x27, 0xD0, 0x07, 0, 0, 0x64, 0, 0, 0}, START}, {}, 0, 0, 16384, 500, 13107, 20},
+      {{SetEffect22(4, E), {0x14, 1, 0x10, 0x27, 0, 0, 0, 0, 0x64, 0, 0, 0}, START}, {}, 0, 5, 17000, 500, 16384, 0},
+      {{SetEffect22(1, E), {0x15, 1, 0x88, 0x13}, START}, {STOP_ALL}, 0, 0, 16384, 500, 12288, 20},
+      {{SetEffect22(1, E), {0x15, 1, 0x88, 0x13}, START}, {{0x1C, 5}}, 0, 0, 16384, 500, 12288, 20},  // paused
+      {{SetEffect22(1, E), {0x15, 1, 0x88, 0x13}, START}, {RESET, START}, 0, 0, 16384, 500, 12288, 20},
+      {{SetEffect22(1, E, 250), START}, {}, 0, 5, 20000, 240, 20000, 0},  // a zero force still holds centring
+      {{SetEffect22(1, E, 250), START}, {}, 0, 5, 20000, 1000, 16384, 0},  // and gives it back at its end
+  };
+  for (const Row& r : rows) {
+    ResetToDefaults(), VJoyFakeReset(), VJoyFfbReset(), VJoyFfbSetVersion(0x222);
+    fakeSystem.overrideClock = 1, fakeSystem.clockMicros = 1000000;
+    OutputTick();  // forces off: the next start has no gap behind it
+    tuningSettings.gameForces = 1, tuningSettings.gameForcesReversed = r.reversed;
+    tuningSettings.autoCenterForce = r.centring, steeringState.steering = r.from;
+    for (int ms = 0; ms <= r.ms; ++ms) {
+      for (auto d : ms == 0 ? r.first : ms == r.ms / 2 ? r.later : std::vector<std::vector<uint8_t>>{}) {
+        VJoyFfbPacket p{uint32_t(d.size() + 8), FFB_CMD_WRITE_REPORT, d.data()};
+        VJoyFfbReceive(&p, nullptr);
+      }
+      OutputTick(), fakeSystem.clockMicros += 1000;
+    }
+    EXPECT_NEAR(steeringState.steering, r.wheel, r.near) << &r - rows;
+  }
+  EXPECT_STREQ(OutputNotice(), "vJoy: force feedback not enabled on device 1");  // the fake has no FFB
+  FakeSystemReset();
+}

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -200,6 +201,39 @@ TEST(VJoyLink, TakesALostDeviceAgainOnTheTick) {
   EXPECT_EQ(virtualJoystickLink.vjoyAcquired, 1);
   OutputRelease(); StandinTakeLog(); FakeSystemReset();
   SetEnvironmentVariableA("TARVIX_STANDIN_LOSE_AFTER", nullptr), RemoveDllDirectory(added);
+}
+
+// The stand-in's script through the registered callback on both libraries: a constant -5000 from 270 degrees
+// (a sign the library's helpers would drop) moves X toward 0 with no mouse input; once it stops, centring takes over.
+TEST(VJoyLink, GameForcesMoveAxisXAndCentringTakesOverAfter) {
+  for (const char* name : {"standin", "standin-2.2"}) {
+    SCOPED_TRACE(name);
+    for (HMODULE m; (m = GetModuleHandleA("vJoyInterface.dll")) && FreeLibrary(m);) {}
+    const std::string folder = Beside(name);
+    const DLL_DIRECTORY_COOKIE added = AddDllDirectory(std::wstring(folder.begin(), folder.end()).c_str());
+    SetEnvironmentVariableA("TARVIX_STANDIN_MODE", "free"), SetEnvironmentVariableA("TARVIX_STANDIN_FFB", "constant");
+    ResetToDefaults(); tuningSettings.gameForces = 1;
+    virtualJoystickLink = VirtualJoystickLink{}; ASSERT_EQ(OutputStart(), 1); StandinTakeLog();
+    EXPECT_STREQ(OutputNotice(), "");
+    long lowest = 16384, highest = 16384, x = 0;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 1200; Sleep(2)) {
+      OutputTick();
+      for (const std::string& call : StandinTakeLog()) {
+        if (call.rfind("UpdateVJD(", 0) != 0) continue;
+        size_t at = 0;
+        for (int comma = 0; comma < 5; ++comma) at = call.find(',', at) + 1;
+        x = std::stol(call.substr(at)), lowest = std::min(lowest, x), highest = std::max(highest, x);
+      }
+    }
+    EXPECT_LT(lowest, 12000);
+    EXPECT_EQ(highest, 16384);
+    EXPECT_EQ(x, 16384);
+    // A device without force feedback is named while game forces are on.
+    SetEnvironmentVariableA("TARVIX_STANDIN_FFB", "off"), OutputRelease(), OutputStart();
+    EXPECT_STREQ(OutputNotice(), "vJoy: force feedback not enabled on device 1");
+    OutputRelease(), StandinTakeLog(), RemoveDllDirectory(added);
+    SetEnvironmentVariableA("TARVIX_STANDIN_FFB", nullptr);
+  }
 }
 
 HWND testWindow, rawWindow; int reports;

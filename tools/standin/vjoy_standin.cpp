@@ -21,6 +21,14 @@
 //                          once: updates fail, and AcquireVJD answers yes on
 //                          the stale handle without taking the device, until
 //                          RelinquishVJD
+//   TARVIX_STANDIN_FFB    device 1's force feedback: on (default) | off (IsDeviceFfb
+//                          answers 0) | constant: once AcquireVJD has taken the
+//                          device, a thread of the stand-in plays a script through
+//                          the callback of FfbRegisterGenCB, one packet at a time,
+//                          as the driver delivers them to the library: after
+//                          100 ms a constant force of -5000 at 270 degrees starts
+//                          (on 2.2 after a Create New Effect that gets block 1),
+//                          and 500 ms later it stops
 //   TARVIX_STANDIN_LOG    file that every call is appended to (none: no log)
 //   TARVIX_STANDIN_STATE  file rewritten with the device's current values after
 //                         every call that changes them (none: not written)
@@ -49,7 +57,8 @@
 // 2.2's library: version 0x222, and UpdateVJD reads the third, 124-byte record
 // (its log line then has four more values, the record's tail). The queries
 // (DriverMatch, GetOwnerPid, GetvJoyVersion, GetVJDAxisExist,
-// GetVJDButtonNumber) are not logged.
+// GetVJDButtonNumber), FfbRegisterGenCB, IsDeviceFfb and the Ffb_h_* helpers
+// are not logged; each scripted packet is, as FfbPacket(<1 for a feature>,<id>) -.
 
 #include <windows.h>
 
@@ -231,6 +240,9 @@ void StandinWriteState() {
 
 }  // namespace
 
+// Defined with the force feedback below; the acquire starts it.
+void StandinFfbStartScript();
+
 #ifndef STANDIN_WITHOUT_vJoyEnabled
 STANDIN_EXPORT BOOL __cdecl vJoyEnabled(void) {
   BOOL enabled = StandinCurrentMode() != MODE_DISABLED;
@@ -267,6 +279,8 @@ STANDIN_EXPORT BOOL __cdecl AcquireVJD(UINT rID) {
   std::snprintf(call, sizeof call, "AcquireVJD(%u)", rID);
   StandinLogInt(call, ok);
   StandinWriteState();
+  // The library starts its FFB thread with the device.
+  if (ok && !standinDevice.stale) StandinFfbStartScript();
   return ok;
 }
 #endif
@@ -364,6 +378,130 @@ STANDIN_EXPORT BOOL __cdecl UpdateVJD(UINT rID, PVOID pData) {
   StandinLogInt(call, ok);
   if (ok) StandinWriteState();
   return ok;
+}
+#endif
+
+
+// ---- Force feedback: the callback, a script of packets, the library's helpers ----
+
+namespace {
+
+// The library's FFB_DATA: size counts the 8 bytes of size and cmd before the data.
+struct StandinFfbData {
+  ULONG size;
+  ULONG cmd;
+  UCHAR* data;
+};
+typedef void(CALLBACK* StandinFfbCallback)(PVOID packet, PVOID user);
+const ULONG STANDIN_WRITE_REPORT = 0xB000F;  // IOCTL_HID_WRITE_REPORT
+const ULONG STANDIN_SET_FEATURE = 0xB0191;   // IOCTL_HID_SET_FEATURE
+const DWORD STANDIN_ERROR_SUCCESS = 0, STANDIN_INVALID_PARAMETER = 87, STANDIN_INVALID_DATA = 13;
+
+StandinFfbCallback standinFfbCallback;
+PVOID standinFfbUser;
+
+int StandinFfbScripted() {
+  char value[16];
+  DWORD n = GetEnvironmentVariableA("TARVIX_STANDIN_FFB", value, sizeof value);
+  return n && n < sizeof value && lstrcmpiA(value, "constant") == 0;
+}
+
+// One report as the driver hands it over: device 1 in the high nibble of the id byte.
+void StandinFfbSend(ULONG cmd, const UCHAR* report, ULONG length) {
+  UCHAR data[32] = {};
+  std::memcpy(data, report, length);
+  data[0] = static_cast<UCHAR>(0x10 | (report[0] & 0x0F));
+  StandinFfbData packet = {length + 8, cmd, data};
+  char call[48];
+  std::snprintf(call, sizeof call, "FfbPacket(%u,%u)", static_cast<unsigned>(cmd == STANDIN_SET_FEATURE),
+                static_cast<unsigned>(report[0]));
+  StandinLog(call, "-");
+  if (standinFfbCallback) standinFfbCallback(&packet, standinFfbUser);
+}
+
+DWORD WINAPI StandinFfbScript(LPVOID) {
+  Sleep(100);
+#ifdef STANDIN_V22
+  const UCHAR create[] = {0x01, 0x01, 0x01};  // Create New Effect: constant, block 1 assigned
+  StandinFfbSend(STANDIN_SET_FEATURE, create, sizeof create);
+  // Set Effect: infinite, no start delay, gain 255, direction enabled, 270 degrees as a word.
+  const UCHAR effect[] = {0x01, 1, 0x01, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0x04, 0x00, 0x60};
+#else
+  // Set Effect: infinite, gain 255, direction enabled, 270 degrees as a byte (191 of 255).
+  const UCHAR effect[] = {0x01, 1, 0x01, 0xFF, 0xFF, 0, 0, 0, 0, 0xFF, 0xFF, 0x04, 191, 0};
+#endif
+  StandinFfbSend(STANDIN_WRITE_REPORT, effect, sizeof effect);
+  const UCHAR constant[] = {0x05, 1, 0x78, 0xEC};  // -5000
+  StandinFfbSend(STANDIN_WRITE_REPORT, constant, sizeof constant);
+  const UCHAR start[] = {0x0A, 1, 1, 1}, stop[] = {0x0A, 1, 3, 0};
+  StandinFfbSend(STANDIN_WRITE_REPORT, start, sizeof start);
+  Sleep(500);
+  StandinFfbSend(STANDIN_WRITE_REPORT, stop, sizeof stop);
+  return 0;
+}
+
+// The helpers' common checks, as the library makes them.
+DWORD StandinFfbCheck(const StandinFfbData* packet, ULONG shortest, int type) {
+  if (!packet) return STANDIN_INVALID_PARAMETER;
+  if (packet->size < shortest) return STANDIN_INVALID_DATA;
+  int found = packet->data[0] & 0x0F;
+  if (packet->cmd == STANDIN_SET_FEATURE) found += 0x10;
+  return type < 0 || found == type ? STANDIN_ERROR_SUCCESS : STANDIN_INVALID_DATA;
+}
+
+// The library reads words without sign extension: -5000 comes out as 60536.
+LONG StandinFfbWord(const UCHAR* d, int at) { return static_cast<LONG>((d[at + 1] << 8) + d[at]); }
+
+}  // namespace
+
+void StandinFfbStartScript() {
+  if (StandinFfbScripted()) CloseHandle(CreateThread(nullptr, 0, StandinFfbScript, nullptr, 0, nullptr));
+}
+
+STANDIN_EXPORT VOID __cdecl FfbRegisterGenCB(StandinFfbCallback callback, PVOID user) {
+  standinFfbCallback = callback;
+  standinFfbUser = user;
+}
+
+STANDIN_EXPORT BOOL __cdecl IsDeviceFfb(UINT rID) {
+  char value[16];
+  DWORD n = GetEnvironmentVariableA("TARVIX_STANDIN_FFB", value, sizeof value);
+  return rID == STANDIN_DEVICE && !(n && n < sizeof value && lstrcmpiA(value, "off") == 0);
+}
+
+STANDIN_EXPORT DWORD __cdecl Ffb_h_Type(const StandinFfbData* packet, int* type) {
+  const DWORD result = StandinFfbCheck(packet, 10, -1);
+  if (result == STANDIN_ERROR_SUCCESS) *type = (packet->data[0] & 0x0F) + (packet->cmd == STANDIN_SET_FEATURE ? 0x10 : 0);
+  return result;
+}
+
+STANDIN_EXPORT DWORD __cdecl Ffb_h_EBI(const StandinFfbData* packet, UINT* index) {
+  const DWORD result = StandinFfbCheck(packet, 10, -1);
+  if (result == STANDIN_ERROR_SUCCESS) *index = packet->data[1];
+  return result;
+}
+
+struct StandinConstant {
+  BYTE EffectBlockIndex;
+  LONG Magnitude;
+};
+STANDIN_EXPORT DWORD __cdecl Ffb_h_Eff_Constant(const StandinFfbData* packet, StandinConstant* effect) {
+  const DWORD result = StandinFfbCheck(packet, 12, 0x05);
+  if (result == STANDIN_ERROR_SUCCESS) {
+    effect->EffectBlockIndex = packet->data[1];
+    effect->Magnitude = StandinFfbWord(packet->data, 2);
+  }
+  return result;
+}
+
+#ifdef STANDIN_V22
+// 2.2: the block index the driver assigned is the third byte of the Create New Effect report.
+STANDIN_EXPORT DWORD __cdecl Ffb_h_CreateNewEffect(const StandinFfbData* packet, int* type, UINT* index) {
+  const DWORD result = StandinFfbCheck(packet, 12, 0x11);
+  if (result != STANDIN_ERROR_SUCCESS) return result;
+  if (type) *type = packet->data[1];
+  if (index) *index = packet->data[2];
+  return result;
 }
 #endif
 
