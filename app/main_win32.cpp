@@ -329,7 +329,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
 
   while (running) {
     // After a drain stopped at a press the rest is still queued: take it now.
-    if (!drained.stoppedAtPress) {
+    if (!drained.stoppedAtPress && !drained.stoppedAtLimit) {
       WaitForTickOrMessage(TickScheduleWaitMicros(&tickSchedule, SystemClockMicros()));
     }
 

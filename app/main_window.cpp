@@ -7,7 +7,9 @@
 
 #include "app/dpi.h"
 #include "app/nk_gdi.h"
+#include "engine/loop_timing.h"
 #include "engine/steering.h"
+#include "engine/system_seam.h"
 #include "input/hotkeys.h"
 #include "input/mouse_lock.h"
 #include "storage/file_writer.h"
@@ -378,6 +380,9 @@ int DrainMessageQueue(DrainReport* report) {
   DrainReport seen = {};
   int running = 1;
   MSG message;
+  // Every raw report is read, so a flood of them could hold the drain for
+  // good: after a tick's length the loop takes its tick, then drains on.
+  const uint64_t started = SystemClockMicros();
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       running = 0;
@@ -385,6 +390,11 @@ int DrainMessageQueue(DrainReport* report) {
     }
     TranslateMessage(&message);
     DispatchMessageW(&message);
+    if (SystemClockMicros() - started >= OUTPUT_TICK_PERIOD_US) {
+      seen.stoppedAtLimit = 1;
+      if (message.hwnd == mainWindow) ++seen.mainWindowMessages;
+      break;
+    }
     if (message.hwnd != mainWindow) continue;
     ++seen.mainWindowMessages;
     if (IsPressMessage(message.message)) {

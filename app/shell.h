@@ -91,6 +91,7 @@ void RunSessionEndSequence();
 struct DrainReport {
   int mainWindowMessages;  // messages taken for the main window
   int stoppedAtPress;      // the drain ended early at a press; more is queued
+  int stoppedAtLimit;      // the drain ran a tick's length; more may be queued
 };
 
 // Translates and dispatches queued messages until the queue is empty. A mouse
