@@ -111,7 +111,8 @@ def wheel(run, since=0):
 
 
 def wait_ticks(run, count=2):
-    wait(lambda: len(wheel(run)) >= count, "%d output ticks" % count)
+    # A start that has to bring up Wine's desktop process, after slow GUI tests, can take well over 10 s here.
+    wait(lambda: len(wheel(run)) >= count, "%d output ticks" % count, 40)
 
 
 def axes(run):
