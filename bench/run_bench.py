@@ -297,18 +297,18 @@ def latency(moves, xs):
 
 def accepted_rate(moves, xs):
     """Every accepted +1 move adds one unit to X: the growth of X between the
-    last tick before the first move and the first tick a pass after the last
-    move counts the accepted reports."""
+    last tick before the first move and the last publish after the last move
+    counts the accepted reports."""
     t_first, t_last = moves[0][0], moves[-1][0]
     before = [v for t, v in xs if t <= t_first]
-    after = [v for t, v in xs if t >= t_last + 0.040]
+    after = [v for t, v in xs if t >= t_last]  # the last: a resting loop publishes no more
     if not before or not after:
         return None
     inside = [(t, v) for t, v in xs if t_first <= t <= t_last]
     steps = {}
     for (_, a), (_, b) in zip(inside, inside[1:]):
         steps[b - a] = steps.get(b - a, 0) + 1
-    accepted = (after[0] - before[-1]) / SENSITIVITY
+    accepted = (after[-1] - before[-1]) / SENSITIVITY
     span = t_last - t_first
     return {
         "moves": len(moves),
@@ -475,7 +475,8 @@ def run_timing(name, start_min, direct, exe, bindir, work, opts, output):
         if run.returncode != 0:
             fail("%s: injector failed: %s %s" % (name, run.stdout, run.stderr))
         time.sleep(0.2)
-        result["rest_latency"] = latency(parse_moves(moves_log), axis_x(parse_standin(tail.since_mark())))
+        # The whole log: at rest the last value before a move was published long before.
+        result["rest_latency"] = latency(parse_moves(moves_log), axis_x(parse_standin(tail.whole())))
 
         # Latency: spaced moves, each accepted by the gate, alternating in sign.
         moves_log = os.path.join(work, "moves-latency-%s.log" % name)
@@ -487,7 +488,7 @@ def run_timing(name, start_min, direct, exe, bindir, work, opts, output):
         if run.returncode != 0:
             fail("%s: injector failed: %s %s" % (name, run.stdout, run.stderr))
         time.sleep(0.2)  # the last move's tick
-        result["latency"] = latency(parse_moves(moves_log), axis_x(parse_standin(tail.since_mark())))
+        result["latency"] = latency(parse_moves(moves_log), axis_x(parse_standin(tail.whole())))
 
         # 1000 moves per second, all +1: the default gate lets about one in eight through.
         moves_log = os.path.join(work, "moves-burst-%s.log" % name)
@@ -496,7 +497,7 @@ def run_timing(name, start_min, direct, exe, bindir, work, opts, output):
         finish_burst(injector, name, opts)
         time.sleep(0.2)
         moves = parse_moves(moves_log)
-        xs = axis_x(parse_standin(tail.since_mark()))
+        xs = axis_x(parse_standin(tail.whole()))
         burst = accepted_rate(moves, xs)
         inside = [(t, v) for t, v in xs if moves[0][0] <= t <= moves[-1][0]]
         rate, mean_gap = tick_rate(inside)
