@@ -401,9 +401,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     RunForegroundWatch(tickDue || pollAtRest);
     FollowElevatedGame();
     // A frame only where it can be seen: at each tick, for the live values,
-    // and at once when the window has had input, so a click acts in its frame.
-    // The binding draws it only when it differs from the last one drawn.
-    const int drawFrame = (tickDue || drained.mainWindowMessages) && MainWindowOnScreen();
+    // and at once when the window has had input, so a click acts in its frame;
+    // at rest with each poll, for a notice about the program in front. The
+    // binding draws it only when it differs from the last one drawn.
+    const int drawFrame = (tickDue || pollAtRest || drained.mainWindowMessages) && MainWindowOnScreen();
     if (drawFrame) {
       int width = 0, height = 0;
       nk_gdi_panel_size(&width, &height);
