@@ -8,6 +8,7 @@
 #include <timeapi.h>
 #include <tlhelp32.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 
@@ -21,6 +22,7 @@
 #include "input/elevation.h"
 #include "input/foreground.h"
 #include "input/hotkeys.h"
+#include "input/mouse_choice.h"
 #include "input/raw_input.h"
 #include "storage/file_writer.h"
 #include "storage/launch_at_startup.h"
@@ -30,8 +32,11 @@
 #include "ui/main_panel.h"
 #include "ui/nk.h"
 #include "ui/theme.h"
+#include "vjoy/vjoy_ffb.h"
 
-static constexpr uint64_t THEME_POLL_INTERVAL_US = 2000000;
+// At rest the window in front is still asked for this often (Wine sends no
+// foreground event for other programs' windows).
+static constexpr DWORD FOREGROUND_POLL_AT_REST_MS = 500;
 
 // Windows 10 1803 and later; older MinGW-w64 headers lack the flag.
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
@@ -69,9 +74,21 @@ static void EnsureDefaultProfile() {
 // The loop's one-shot timer, re-armed before every wait.
 struct LoopTimer {
   HANDLE timer;          // null: the message wait's own time-out stands in
-  int raisedResolution;  // timeBeginPeriod(1) is in force until the exit
+  int coarse;            // no high-resolution timer: timeBeginPeriod(1) while awake
+  int raisedResolution;  // timeBeginPeriod(1) is in force now
 };
 static LoopTimer loopTimer;
+
+// No resolution request stays in force while the loop rests.
+static void RaiseLoopResolution(int raise) {
+  if (!loopTimer.coarse || raise == loopTimer.raisedResolution) return;
+  if (raise) {
+    loopTimer.raisedResolution = timeBeginPeriod(1) == TIMERR_NOERROR;
+  } else {
+    timeEndPeriod(1);
+    loopTimer.raisedResolution = 0;
+  }
+}
 
 static void CreateLoopTimer() {
   // Without these rights the wait fails at once and the loop would spin.
@@ -82,11 +99,12 @@ static void CreateLoopTimer() {
   // Systems before the high-resolution timer refuse the flag (error 87). Their
   // timers keep the system's resolution, 15.6 ms unless raised, so raise it.
   loopTimer.timer = CreateWaitableTimerExW(nullptr, nullptr, 0, access);
-  loopTimer.raisedResolution = timeBeginPeriod(1) == TIMERR_NOERROR;
+  loopTimer.coarse = 1;
+  RaiseLoopResolution(1);
 }
 
 static void DestroyLoopTimer() {
-  if (loopTimer.raisedResolution) timeEndPeriod(1);
+  RaiseLoopResolution(0);
   if (loopTimer.timer) CloseHandle(loopTimer.timer);
   loopTimer = LoopTimer{};
 }
@@ -103,11 +121,42 @@ static void WaitForTickOrMessage(uint64_t waitMicros) {
     if (SetWaitableTimer(loopTimer.timer, &due, 0, nullptr, nullptr, FALSE)) {
       MsgWaitForMultipleObjectsEx(1, &loopTimer.timer, INFINITE, QS_ALLINPUT,
                                   MWMO_INPUTAVAILABLE);
+      ++loopWakes;
       return;
     }
   }
   const DWORD milliseconds = static_cast<DWORD>((waitMicros + 999) / 1000);
   MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  ++loopWakes;
+}
+
+// The resting loop: messages only, and the foreground poll's time-out. 1 when
+// a message came.
+static int WaitForMessageAtRest() {
+  const DWORD waited =
+      MsgWaitForMultipleObjectsEx(0, nullptr, FOREGROUND_POLL_AT_REST_MS, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  ++loopWakes;
+  return waited != WAIT_TIMEOUT;
+}
+
+// A game's force packet comes on vJoy's thread: it wakes a resting loop with
+// a thread message, once per rest.
+static DWORD loopThreadId;
+static std::atomic<int> loopAsleep;
+
+static void WakeRestingLoop() {
+  if (loopAsleep.exchange(0)) PostThreadMessageW(loopThreadId, WM_NULL, 0, 0);
+}
+
+// The output's rule, with the loop's own work: a save waiting for its delay,
+// a mouse being chosen (the panel counts down).
+static int LoopAtRest(uint64_t now) { return OutputAtRest(SettingsSavePending() || MouseSelectionActive(now)); }
+
+// The ticks start again from now, the first at once, at the full resolution.
+static void EndLoopRest(TickSchedule* schedule, uint64_t now) {
+  loopAsleep.store(0);
+  RaiseLoopResolution(1);
+  TickScheduleWake(schedule, now);
 }
 
 // A tool in the tray must keep its pace: no efficiency cores, no coarsened
@@ -317,20 +366,29 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   ShowWindow(mainWindow, tuningSettings.startMin ? SW_HIDE : SW_SHOW);
   UpdateWindow(mainWindow);
 
-  // 15. The loop sleeps until the next tick is due or a message comes.
+  // 15. The loop sleeps until the next tick is due or a message comes; at
+  // rest, until a message comes. The theme follows WM_SETTINGCHANGE.
   OptOutOfPowerThrottling();
   CreateLoopTimer();
+  loopThreadId = GetCurrentThreadId();
+  VJoyFfbSetWake(WakeRestingLoop);
   uint64_t now = SystemClockMicros();
   TickSchedule tickSchedule;
   TickScheduleStart(&tickSchedule, now);
-  uint64_t lastThemePoll = now;
   DrainReport drained = {};
   int running = 1;
+  int resting = 0;
 
   while (running) {
-    // After a drain stopped at a press the rest is still queued: take it now.
+    int pollAtRest = 0;
+    // After a drain stopped at a press, or at its length, the rest is still
+    // queued: take it now.
     if (!drained.stoppedAtPress && !drained.stoppedAtLimit) {
-      WaitForTickOrMessage(TickScheduleWaitMicros(&tickSchedule, SystemClockMicros()));
+      if (resting) {
+        pollAtRest = !WaitForMessageAtRest();
+      } else {
+        WaitForTickOrMessage(TickScheduleWaitMicros(&tickSchedule, SystemClockMicros()));
+      }
     }
 
     nk_input_begin(guiContext);
@@ -339,34 +397,45 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     nk_input_end(guiContext);
 
     now = SystemClockMicros();
-    if (now - lastThemePoll > THEME_POLL_INTERVAL_US) {
-      int dark = QuerySystemDarkTheme();
-      if (dark != darkTheme) {
-        ApplyTheme(guiContext, mainWindow, dark);
-        InvalidateRect(mainWindow, nullptr, TRUE);
-        RebuildTrayMenu();
-      }
-      lastThemePoll = now;
-    }
-
-    const int tickDue = TickScheduleTake(&tickSchedule, now);
+    int tickDue = !resting && TickScheduleTake(&tickSchedule, now);
     // A profile that follows its game loads here, never inside a modal loop.
-    RunForegroundWatch(tickDue);
+    RunForegroundWatch(tickDue || pollAtRest);
     FollowElevatedGame();
     // A frame only where it can be seen: at each tick, for the live values,
-    // and at once when the window has had input, so a click acts in its frame.
-    // The binding draws it only when it differs from the last one drawn.
-    const int drawFrame = (tickDue || drained.mainWindowMessages) && MainWindowOnScreen();
+    // and at once when the window has had input, so a click acts in its frame;
+    // at rest with each poll, for a notice about the program in front. The
+    // binding draws it only when it differs from the last one drawn.
+    const int drawFrame = (tickDue || pollAtRest || drained.mainWindowMessages) && MainWindowOnScreen();
     if (drawFrame) {
       int width = 0, height = 0;
       nk_gdi_panel_size(&width, &height);
       BuildMainPanel(guiContext, width, height);
     }
+    // Whatever the pass took (a report, a hotkey, the panel, a profile, a
+    // force packet) ends the rest once it changes something, and the first
+    // tick runs at once: a first move is answered as fast as any other.
+    if (resting && !LoopAtRest(now)) {
+      resting = 0;
+      EndLoopRest(&tickSchedule, now);
+      tickDue = TickScheduleTake(&tickSchedule, now);
+    }
     RunSettingsSave(static_cast<uint32_t>(now / 1000));
-    if (tickDue) OutputTick();
+    if (tickDue) {
+      OutputTick();
+      // Armed before the rule's last look at the force packets: a packet
+      // after it is posted to the loop.
+      loopAsleep.store(1);
+      resting = LoopAtRest(now);
+      if (resting) {
+        RaiseLoopResolution(0);
+      } else {
+        loopAsleep.store(0);
+      }
+    }
     if (drawFrame) nk_gdi_render(backgroundColor);
   }
 
+  VJoyFfbSetWake(nullptr);
   StopForegroundWatch();
   DestroyLoopTimer();
   RemoveTrayIcon();

@@ -18,6 +18,7 @@
 #include "engine/output_link.h"
 
 HWND mainWindow;
+uint32_t loopWakes;
 GdiFont* guiFont;
 struct nk_context* guiContext;
 
@@ -112,6 +113,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return 0;
   }
   switch (message) {
+    case LOOP_WAKES_MESSAGE: return loopWakes;
+
     case WM_TIMER:
       if (wParam == TRAY_RETRY_TIMER_ID) {
         RetryTrayIcon(window);

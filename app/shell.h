@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <cstddef>
+#include <cstdint>
 
 struct nk_context;
 struct GdiFont;
@@ -27,6 +28,9 @@ constexpr int MAIN_CLIENT_HEIGHT = 640;  // PANEL_HEIGHT
 constexpr DWORD MAIN_WINDOW_STYLE = 0xCA0000;
 
 constexpr UINT TRAY_CALLBACK_MESSAGE = WM_USER + 1;
+// Sent by a benchmark: the main window answers how often the loop has woken.
+constexpr UINT LOOP_WAKES_MESSAGE = WM_USER + 2;
+extern uint32_t loopWakes;
 constexpr UINT TRAY_ICON_ID = 1;
 constexpr WORD TRAY_CMD_SHOW = 2001;
 constexpr WORD TRAY_CMD_EXIT = 2002;

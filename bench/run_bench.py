@@ -10,8 +10,11 @@ the 16 ms output tick; direct: every report, published at once; an older build
 only in default mode) and for the window hidden (startMin 1) and, with
 --windows hidden,shown, shown (startMin 0), two runs of the program:
 
-  - a timing run, with the stand-in's call log on: output ticks per second and
-    the tick interval's 1st and 99th percentiles while idle; the latency from an
+  - a timing run, with the stand-in's call log on: at rest (nothing moves),
+    publishes per second, with their interval's 1st and 99th percentiles, and
+    the loop's wake-ups per second, from its own count (a message the main
+    window answers; an older build answers 0: "-"); the latency of a first move
+    after 2 s of rest; the latency from an
     injected relative mouse move to the first publish of axis X that carries it
     (SetAxis of X, or UpdateVJD),
     on one clock (QueryPerformanceCounter in both the injector's and the
@@ -59,6 +62,8 @@ SETTINGS = {
 }
 LATENCY_DX = 4            # X moves by 4 per accepted move, alternating sign
 LATENCY_GAP_US = (20000, 26000)   # every move passes the 8 ms gate; tick is 16 ms
+REST_GAP_US = (2000000, 2200000)  # a first move after 2 s of rest
+LOOP_WAKES_MESSAGE = 0x402        # WM_USER + 2: the main window answers the loop's wake count
 BURST_RATE = 1000
 
 
@@ -292,18 +297,18 @@ def latency(moves, xs):
 
 def accepted_rate(moves, xs):
     """Every accepted +1 move adds one unit to X: the growth of X between the
-    last tick before the first move and the first tick a pass after the last
-    move counts the accepted reports."""
+    last tick before the first move and the last publish after the last move
+    counts the accepted reports."""
     t_first, t_last = moves[0][0], moves[-1][0]
     before = [v for t, v in xs if t <= t_first]
-    after = [v for t, v in xs if t >= t_last + 0.040]
+    after = [v for t, v in xs if t >= t_last]  # the last: a resting loop publishes no more
     if not before or not after:
         return None
     inside = [(t, v) for t, v in xs if t_first <= t <= t_last]
     steps = {}
     for (_, a), (_, b) in zip(inside, inside[1:]):
         steps[b - a] = steps.get(b - a, 0) + 1
-    accepted = (after[0] - before[-1]) / SENSITIVITY
+    accepted = (after[-1] - before[-1]) / SENSITIVITY
     span = t_last - t_first
     return {
         "moves": len(moves),
@@ -448,14 +453,30 @@ def run_timing(name, start_min, direct, exe, bindir, work, opts, output):
             fail("%s: cannot find the tarvix process" % name)
         time.sleep(1.0)
 
-        # Idle: nothing moves; only the ticks.
+        # At rest: nothing moves. Asking for the count wakes the loop once.
+        woken, began = loop_wakes(bindir), time.monotonic()
+        time.sleep(0.3)
         tail.mark()
         time.sleep(opts.idle_seconds)
         xs = axis_x(parse_standin(tail.since_mark()))
+        result["rest_publishes_per_second"] = round(len(xs) / opts.idle_seconds, 2)
+        wakes = loop_wakes(bindir) - woken - 1
+        result["rest_wakes_per_second"] = round(wakes / (time.monotonic() - began), 2) if wakes >= 0 else None
         rate, mean_gap = tick_rate(xs)
-        result["idle_ticks_per_second"] = round(rate, 2) if rate else None
         result["idle_mean_tick_interval_ms"] = round(mean_gap, 2) if mean_gap else None
         result["idle_tick_interval_p1_ms"], result["idle_tick_interval_p99_ms"] = tick_gaps(xs)
+
+        # A first move after 2 s of rest, each time.
+        moves_log = os.path.join(work, "moves-rest-%s.log" % name)
+        tail.mark()
+        run = run_injector(bindir, ["pace", str(opts.rest_moves), str(REST_GAP_US[0]), str(REST_GAP_US[1]),
+                                    str(LATENCY_DX), "0", "1", "3", "Z:" + moves_log],
+                           timeout=opts.rest_moves * REST_GAP_US[1] / 1e6 + 60)
+        if run.returncode != 0:
+            fail("%s: injector failed: %s %s" % (name, run.stdout, run.stderr))
+        time.sleep(0.2)
+        # The whole log: at rest the last value before a move was published long before.
+        result["rest_latency"] = latency(parse_moves(moves_log), axis_x(parse_standin(tail.whole())))
 
         # Latency: spaced moves, each accepted by the gate, alternating in sign.
         moves_log = os.path.join(work, "moves-latency-%s.log" % name)
@@ -467,7 +488,7 @@ def run_timing(name, start_min, direct, exe, bindir, work, opts, output):
         if run.returncode != 0:
             fail("%s: injector failed: %s %s" % (name, run.stdout, run.stderr))
         time.sleep(0.2)  # the last move's tick
-        result["latency"] = latency(parse_moves(moves_log), axis_x(parse_standin(tail.since_mark())))
+        result["latency"] = latency(parse_moves(moves_log), axis_x(parse_standin(tail.whole())))
 
         # 1000 moves per second, all +1: the default gate lets about one in eight through.
         moves_log = os.path.join(work, "moves-burst-%s.log" % name)
@@ -476,7 +497,7 @@ def run_timing(name, start_min, direct, exe, bindir, work, opts, output):
         finish_burst(injector, name, opts)
         time.sleep(0.2)
         moves = parse_moves(moves_log)
-        xs = axis_x(parse_standin(tail.since_mark()))
+        xs = axis_x(parse_standin(tail.whole()))
         burst = accepted_rate(moves, xs)
         inside = [(t, v) for t, v in xs if moves[0][0] <= t <= moves[-1][0]]
         rate, mean_gap = tick_rate(inside)
@@ -486,6 +507,12 @@ def run_timing(name, start_min, direct, exe, bindir, work, opts, output):
     finally:
         stop_program(proc, bindir, opts, result)
     return result
+
+
+def loop_wakes(bindir):
+    run = subprocess.run(["wine", os.path.join(bindir, "tarvix_input_helper.exe"), "send", "TXMainWnd",
+                          str(LOOP_WAKES_MESSAGE), "0", "0"], capture_output=True, text=True, timeout=60)
+    return int(run.stdout.split()[0]) if run.returncode == 0 and run.stdout.split() else 0
 
 
 def vjoy_loaded(pid):
@@ -608,10 +635,14 @@ def table(report):
     row("At 1000 moves/s: reports accepted per second",
         lambda t, c: t["burst"]["accepted_per_second"])
     row("  publishes of X per second (default: the ticks)", lambda t, c: t["burst"]["ticks_per_second"])
-    row("Idle: output ticks per second", lambda t, c: t["idle_ticks_per_second"])
-    row("  tick interval p1 / p99 ms",
+    row("At rest: publishes per second", lambda t, c: t["rest_publishes_per_second"])
+    row("  their interval p1 / p99 ms",
         lambda t, c: "%s / %s" % (t["idle_tick_interval_p1_ms"], t["idle_tick_interval_p99_ms"]))
-    row("CPU s per wall s, tarvix, idle (stand-in silent)", lambda t, c: c["idle_cpu"].get("tarvix"))
+    row("  wake-ups per second (the loop's count)",
+        lambda t, c: t["rest_wakes_per_second"] or None)
+    row("  first move after 2 s of rest to X: median / p99 ms (%d moves)" % first["rest_latency"]["moves"],
+        lambda t, c: "%s / %s" % (t["rest_latency"]["median_ms"], t["rest_latency"]["p99_ms"]))
+    row("CPU s per wall s, tarvix, at rest (stand-in silent)", lambda t, c: c["idle_cpu"].get("tarvix"))
     row("  tarvix, under 1000 moves/s", lambda t, c: c["burst_cpu"].get("tarvix"))
     row("  wineserver (session), idle / 1000 moves/s",
         lambda t, c: "%s / %s" % (c["idle_cpu"].get("wineserver"),
@@ -676,6 +707,7 @@ def main():
     parser.add_argument("--windows", default="hidden",
                         help="window states to measure: hidden, shown or hidden,shown")
     parser.add_argument("--idle-seconds", type=float, default=10.0)
+    parser.add_argument("--rest-moves", type=int, default=8)
     parser.add_argument("--burst-seconds", type=float, default=5.0)
     parser.add_argument("--panel-passes", type=int, default=400)
     parser.add_argument("--write-seconds", type=float, default=5.0)

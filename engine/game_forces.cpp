@@ -119,3 +119,18 @@ int GameForcesStep(uint64_t nowMicros) {
   MoveSteeringWithinRange(sum.force / FORCE_FULL * LOCK_TO_LOCK * strength / 100.0f * dt);
   return sum.holdsCentre;
 }
+
+int GameForcesPlaying(uint64_t nowMicros) {
+  if (!gameForceRunning) return 0;
+  const VJoyFfbTable& table = gameForceTable;
+  if (VJoyFfbPackets() != table.packets) return 1;
+  if (table.actuatorsOff || table.paused) return 0;
+  for (const VJoyFfbEffect& e : table.effects) {
+    // Damper, inertia and friction never move the wheel.
+    if (!e.playing || e.type == FFB_NONE || e.type > FFB_SPRING) continue;
+    if (e.durationMs == FFB_DURATION_INFINITE || e.loops == FFB_LOOP_INFINITE || nowMicros < e.startMicros) return 1;
+    const uint64_t endMicros = (static_cast<uint64_t>(e.startDelayMs) + static_cast<uint64_t>(e.durationMs) * e.loops) * 1000u;
+    if (nowMicros - e.startMicros < endMicros) return 1;
+  }
+  return 0;
+}

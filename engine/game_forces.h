@@ -24,3 +24,7 @@ GameForceSum GameForceOnWheel(const VJoyFfbTable& table, uint64_t nowMicros, flo
 // when game forces are on and vJoy is the output. 1 when the game's effects
 // hold the wheel, so its own centring stays off.
 int GameForcesStep(uint64_t nowMicros);
+// After a tick: 1 while an effect that moves the wheel plays or waits for its
+// start delay, or a packet came since the tick's copy; 0 when forces are off,
+// paused or the output is the pad.
+int GameForcesPlaying(uint64_t nowMicros);

@@ -4,6 +4,8 @@ void TickScheduleStart(TickSchedule* schedule, uint64_t now) {
   schedule->due = now + OUTPUT_TICK_PERIOD_US;
 }
 
+void TickScheduleWake(TickSchedule* schedule, uint64_t now) { schedule->due = now; }
+
 uint64_t TickScheduleWaitMicros(const TickSchedule* schedule, uint64_t now) {
   return schedule->due > now ? schedule->due - now : 0;
 }

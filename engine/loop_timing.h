@@ -17,6 +17,9 @@ struct TickSchedule {
 // The first tick falls one period after now.
 void TickScheduleStart(TickSchedule* schedule, uint64_t now);
 
+// After a rest: the grid starts again from now, with a tick due at once.
+void TickScheduleWake(TickSchedule* schedule, uint64_t now);
+
 // How long the loop may wait from now before the next tick is due; 0 when due.
 uint64_t TickScheduleWaitMicros(const TickSchedule* schedule, uint64_t now);
 

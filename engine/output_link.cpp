@@ -149,7 +149,10 @@ void OutputPublish(int32_t wheel, int32_t throttle, int32_t brake, int32_t left,
   if (outputLink.device == OUTPUT_PAD) {
     // A refused report (the bus had no read of the game's driver waiting) is
     // not a lost pad: the next tick sends the newest state again.
-    ok = PadPublish(PadReportFor(wheel, throttle, brake, tuningSettings.padAntiDeadzone)) != PAD_OUTCOME_GONE;
+    const PadBusOutcome outcome = PadPublish(PadReportFor(wheel, throttle, brake, tuningSettings.padAntiDeadzone));
+    // Kept awake until it is taken: at rest no tick would send it again.
+    outputLink.resendPending = outcome != PAD_OUTCOME_DONE && outcome != PAD_OUTCOME_GONE;
+    ok = outcome != PAD_OUTCOME_GONE;
   } else {
     ok = VJoyPublish(wheel, throttle, brake, left, right, gears);
   }
@@ -159,6 +162,7 @@ void OutputPublish(int32_t wheel, int32_t throttle, int32_t brake, int32_t left,
   } else {
     VJoyDrop();
   }
+  outputLink.resendPending = 0;
   outputLink.state = OUTPUT_LINK_LOST;
   outputLink.lastRetryMicros = OUTPUT_RETRY_NOT_STARTED;
 }

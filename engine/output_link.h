@@ -36,6 +36,7 @@ struct OutputLink {
   OutputLinkState state;
   OutputPadBind padBind;
   int switchEnded;  // a switch to the pad ended at a tick: the choice is to be saved
+  int resendPending;  // the pad's last report was refused: the next tick sends it again
   uint64_t lastRetryMicros;
   // Why the chosen output is not the one in use (start-up), or why the last
   // switch failed; "" when neither.

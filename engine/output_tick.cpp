@@ -23,6 +23,9 @@ struct PublishedOutputs {
 // (converting one to an integer is undefined) is sent as it was last time.
 PublishedOutputs published = {static_cast<int32_t>(STEERING_CENTER), 0, 0, 0, 0, 0};
 
+// The last tick's outputs differed from those published before it.
+int tickChanged = 1;
+
 // The middle, back and forward buttons' bits of steeringState.mouseButtons.
 constexpr int GEAR_BUTTONS_SHIFT = 2;
 constexpr uint32_t GEAR_BUTTONS_MASK = 0x7;
@@ -42,6 +45,10 @@ PublishedOutputs CurrentOutputs(int32_t left, int32_t right) {
           s.mouseButtons >> GEAR_BUTTONS_SHIFT & GEAR_BUTTONS_MASK};
 }
 
+int SameOutputs(const PublishedOutputs& a, const PublishedOutputs& b) {
+  return a.x == b.x && a.y == b.y && a.z == b.z && a.left == b.left && a.right == b.right && a.gears == b.gears;
+}
+
 void Publish(const PublishedOutputs& outputs) {
   published = outputs;
   OutputPublish(outputs.x, outputs.y, outputs.z, outputs.left, outputs.right, outputs.gears);
@@ -58,15 +65,31 @@ void OutputTick() {
   if (!GameForcesStep(now)) AutoCenterStep();
   const int32_t left = EngineLeftButtonDown() ? 1 : 0;
   steeringState.leftButtonHeld = left;
-  Publish(CurrentOutputs(left, EngineRightButtonDown() ? 1 : 0));
+  const PublishedOutputs outputs = CurrentOutputs(left, EngineRightButtonDown() ? 1 : 0);
+  tickChanged = !SameOutputs(outputs, published);
+  // Sent even unchanged: a device that went away is noticed here.
+  Publish(outputs);
+}
+
+int OutputAtRest(int otherWorkPending) {
+  const TuningSettings& t = tuningSettings;
+  const SteeringState& s = steeringState;
+  // A centring delay still running counts: the pull comes without a report.
+  // The button as it is now: Direct Mode has published its release already.
+  const int left = EngineLeftButtonDown() ? 1 : 0;
+  const int centring = t.autoCenterForce > 0.0f && !left && s.steering != STEERING_CENTER;
+  const OutputLink& link = outputLink;
+  const int retrying = link.state == OUTPUT_LINK_LOST || link.padBind != OUTPUT_PAD_BIND_NONE;
+  if (tickChanged || centring || GameForcesPlaying(SystemClockMicros()) || link.resendPending || retrying ||
+      otherWorkPending) {
+    return 0;
+  }
+  // Reports, hotkeys and the panel since the tick: only a changed output wakes.
+  return SameOutputs(CurrentOutputs(left, EngineRightButtonDown() ? 1 : 0), published);
 }
 
 void PublishIfChanged() {
   const PublishedOutputs now =
       CurrentOutputs(EngineLeftButtonDown() ? 1 : 0, EngineRightButtonDown() ? 1 : 0);
-  if (now.x == published.x && now.y == published.y && now.z == published.z &&
-      now.left == published.left && now.right == published.right && now.gears == published.gears) {
-    return;
-  }
-  Publish(now);
+  if (!SameOutputs(now, published)) Publish(now);
 }

@@ -1,8 +1,8 @@
 // The window in front, from the system's foreground event. The callback only
 // records the window: it also runs inside modal loops (menus, message boxes),
 // where loading a profile must not happen. Wine does not deliver the event
-// for other processes' windows, so each output tick also asks for the window
-// in front, which costs one call.
+// for other processes' windows, so each output tick, and twice a second a
+// resting loop, also asks for the window in front, which costs one call.
 #include <windows.h>
 
 #include "input/elevation.h"
@@ -84,8 +84,8 @@ void StopForegroundWatch() {
   foregroundWatch.hook = nullptr;
 }
 
-void RunForegroundWatch(int tickDue) {
-  if (tickDue) foregroundWatch.noted = GetForegroundWindow();
+void RunForegroundWatch(int poll) {
+  if (poll) foregroundWatch.noted = GetForegroundWindow();
   HWND window = foregroundWatch.noted;
   if (window && window != foregroundWatch.handled) {
     foregroundWatch.handled = window;

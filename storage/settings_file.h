@@ -62,6 +62,8 @@ void RequestSettingsSave();
 // Once per pass of the main loop with the loop's millisecond clock (compared
 // as unsigned differences): 1 when a requested save is due now.
 int SettingsSaveDue(uint32_t nowMs);
+// 1 while a requested save waits for its time.
+int SettingsSavePending();
 
 // The file formats. The writers make a whole file's bytes (lines end in CR LF)
 // into text of size bytes and answer its length, 0 when it does not fit. The

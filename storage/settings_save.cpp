@@ -23,3 +23,5 @@ int SettingsSaveDue(uint32_t nowMs) {
   p.lastSaveMs = nowMs;
   return 1;
 }
+
+int SettingsSavePending() { return settingsSavePace.requested; }

@@ -4,6 +4,7 @@
 // signed fields, so every signed word is read through int16_t here.
 #include "vjoy/vjoy_ffb.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -213,8 +214,11 @@ namespace {
 std::mutex ffbLock;
 VJoyFfbTable ffbTable = {{}, 255, 0, 0, 0, 0};
 uint16_t ffbVersion;
+std::atomic<VJoyFfbWake> ffbWake{nullptr};
 
 }  // namespace
+
+void VJoyFfbSetWake(VJoyFfbWake wake) { ffbWake.store(wake); }
 
 void VJoyFfbSetVersion(uint16_t version) {
   std::lock_guard<std::mutex> hold(ffbLock);
@@ -225,8 +229,13 @@ void VJOY_CALL VJoyFfbReceive(void* packet, void* user) {
   (void)user;
   if (!packet) return;
   const uint64_t now = SystemClockMicros();
-  std::lock_guard<std::mutex> hold(ffbLock);
-  VJoyFfbApply(ffbTable, *static_cast<const VJoyFfbPacket*>(packet), ffbVersion, now);
+  {
+    std::lock_guard<std::mutex> hold(ffbLock);
+    VJoyFfbApply(ffbTable, *static_cast<const VJoyFfbPacket*>(packet), ffbVersion, now);
+  }
+  // After the count has grown: a loop about to rest sees the packet or is woken.
+  const VJoyFfbWake wake = ffbWake.load();
+  if (wake) wake();
 }
 
 void VJoyFfbSnapshot(VJoyFfbTable& copy) {

@@ -82,6 +82,10 @@ void VJoyFfbSetVersion(uint16_t version);
 // The callback as FfbRegisterGenCB takes it: decodes under a lock held only
 // for the table's update.
 void VJOY_CALL VJoyFfbReceive(void* packet, void* user);
+// Called on the library's thread after each packet, to wake a resting loop;
+// null: none.
+typedef void (*VJoyFfbWake)();
+void VJoyFfbSetWake(VJoyFfbWake wake);
 // A copy of the table, under the same lock.
 void VJoyFfbSnapshot(VJoyFfbTable& copy);
 void VJoyFfbReset();

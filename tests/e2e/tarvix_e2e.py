@@ -110,7 +110,7 @@ def wheel(run, since=0):
             if f == "UpdateVJD" or f == "SetAxis" and a[2] == 48]
 
 
-def wait_ticks(run, count=2):
+def wait_ticks(run, count=1):
     # A start that has to bring up Wine's desktop process, after slow GUI tests, can take well over 10 s here.
     wait(lambda: len(wheel(run)) >= count, "%d output ticks" % count, 40)
 

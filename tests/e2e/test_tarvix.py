@@ -42,7 +42,7 @@ def first_start_and_single_instance():
     answer_box("Already Running")
     ended(second, 0, "the \"Already Running\" box")
     assert read(second.log) is None and len(windows(TITLE, False)) == 1, "a second copy ran"
-    wait_ticks(run, len(wheel(run)) + 5)
+    assert run.proc.poll() is None, "the first copy ended"
 
     # A restarted shell has lost the icon; its "TaskbarCreated" brings back exactly one.
     tray = lambda: xdo("search", "--onlyvisible", "--name", "Wine System Tray", "getwindowgeometry").split()
@@ -85,7 +85,7 @@ def pad_output_steers_the_fake_bus():
     settings = fill("settings.txt", startMin="0", accelBrakeMode="0", outputDevice="1", **exact)
     seed({"settings.txt": settings})
     run = start(exe="tarvix_with_fake_bus.exe")
-    wait(lambda: len(calls(run, "bus")) > 5, "reports to the pad")
+    wait(lambda: len(calls(run, "bus")) > 4, "a report to the pad")
     assert [(f, a) for _, f, a in calls(run, "bus")[:4]] == [("CheckVersion", (8, 1)), ("PlugIn", (16, 1, 0, 0, 0)),
                                                              ("PlugIn", (16, 2, 0, 0, 0)), ("WaitReady", (8, 2))]
     post("TXMainWnd", WM_COMMAND, TRAY_SHOW)
@@ -134,6 +134,13 @@ def steering_hotkeys_and_theme():
     wait(lambda: 16384 in [v for _, v in wheel(run, since)], "Ctrl+R to centre the wheel")
     sent = [v for _, v in wheel(run, since)]
     assert set(sent[:sent.index(16384)]) <= {x}, "wheel on its way to the centre: %s" % sent
+    # Settled, the loop rests: nothing is published, and the next move is on X at once.
+    time.sleep(0.2)
+    rested = len(wheel(run))
+    time.sleep(3)
+    assert len(wheel(run)) == rested, "publishes at rest: %s" % wheel(run)[rested:]
+    helper("move", -5, 0)
+    wait_axes(run, lambda X, y, z: X == 16384 - 5 * SENSITIVITY, "X after the rest")
 
     # The lock parks the cursor at the right edge, half height, and holds it there.
     xdo("mousemove", 100, 100)
@@ -149,6 +156,7 @@ def steering_hotkeys_and_theme():
     wait(lambda: not xdo("getmouselocation").startswith(parked), "the cursor to be free again")
 
     light_theme(True)
+    helper("setting", "ImmersiveColorSet")
     wait(lambda: min(window_pixel()) > 192, "the light theme while running", 6, 0.1)
     exit_from_tray(run, tuned)
 
@@ -170,8 +178,9 @@ def front(exe, at):
 
 
 def profiles_follow_their_game():
-    """A profile naming notepad.exe loads within 200 ms of notepad coming to the front; another program brings
-    the user's own back. The settings file, rewritten at each switch, keeps naming the user's profile."""
+    """A profile naming notepad.exe loads within 700 ms of notepad coming to the front (Wine's 500 ms poll at rest);
+    another program brings the user's own back. The settings file, rewritten at each switch, keeps naming the user's
+    profile."""
     exact = dict(responseCurve="1.00", smoothing="0", autoCenterForce="0.0")
     settings = fill("settings.txt", startMin="0", accelBrakeMode="0", **exact)
     seed({"settings.txt": settings, "Profiles/Default.txt": fill("Default.txt", **exact),
@@ -185,7 +194,8 @@ def profiles_follow_their_game():
         began = focus(run)[0]
         wait(lambda: os.stat(SETTINGS).st_ino != inode, "the switch for sensitivity %d" % sensitivity, 5, 0.002)
         print("switched in %.0f ms" % ((time.monotonic() - began) * 1000))
-        assert time.monotonic() - began < 0.2 and read(SETTINGS) == settings, read(SETTINGS)
+        # Wine sends no foreground event: a resting loop asks twice a second.
+        assert time.monotonic() - began < 0.7 and read(SETTINGS) == settings, read(SETTINGS)
         helper("move", 5, 0)
         wait_axes(run, lambda X, y, z: X == 16384 + 5 * sensitivity, "X with sensitivity %d" % sensitivity)
     exit_from_tray(run, settings)

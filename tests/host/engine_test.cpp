@@ -20,6 +20,7 @@
 #include "input/mouse_choice.h"
 #include "input/mouse_motion.h"
 #include "pad/pad_link.h"
+#include "storage/settings_file.h"
 #include "tests/support/system_fake.h"
 #include "tests/support/vjoy_fake_host.h"
 #include "tools/fakebus/fake_bus.h"
@@ -598,4 +599,48 @@ TEST(GameForces, EffectsMoveTheWheelAndHoldItsCentring) {
   }
   EXPECT_STREQ(OutputNotice(), "vJoy: force feedback not enabled on device 1");  // the fake has no FFB
   FakeSystemReset();
+}
+
+// After ticks in a row, whether the loop may stop its clock: only when nothing changes without a report, a message
+// or a force packet. Each row starts from a tick that published its wheel, forces and centring off, a second ago.
+TEST(OutputTick, RestsOnlyWhenNothingChangesWithoutInput) {
+  enum Extra { NONE, HELD, DELAY, SPRING, ENDED, PAUSED, PACKET, REFUSED, LOST, SAVE };
+  struct Row { const char* name; float force, from; Extra extra; int ticks, rests; };
+  const Row rows[] = {
+      {"at centre", 5, 16384, NONE, 1, 1}, {"centring off", 0, 20000, NONE, 2, 1}, {"left button held", 5, 20000, HELD, 2, 1},
+      {"centring pending", 5, 20000, NONE, 2, 0}, {"a centring delay running", 5, 20000, DELAY, 3, 0},
+      {"the tick landed on centre", 5, 16388, NONE, 1, 0}, {"then an unchanged publish", 5, 16388, NONE, 2, 1},
+      {"a spring plays, nothing moves", 0, 18000, SPRING, 2, 0}, {"a force ended", 0, 16384, ENDED, 2, 1},
+      {"forces paused", 0, 16384, PAUSED, 2, 1}, {"a packet since the tick", 0, 16384, PACKET, 2, 0},
+      {"a refused pad report", 0, 16384, REFUSED, 2, 0}, {"a lost device", 0, 16384, LOST, 2, 0},
+      {"a save pending", 0, 16384, SAVE, 2, 0},
+  };
+  const std::vector<uint8_t> spring = {0x13, 1, 0, 0, 0, 0x10, 0x27, 0x10, 0x27, 0x10, 0x27, 0x10, 0x27, 0xE8, 0x03};
+  auto send = [](const std::vector<uint8_t>& d) {
+    VJoyFfbPacket p{uint32_t(d.size() + 8), FFB_CMD_WRITE_REPORT, d.data()};
+    VJoyFfbReceive(&p, nullptr);
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    OutputRelease(), ResetToDefaults(), FakeSystemReset(), FakeBusReset(), VJoyFakeReset(), VJoyFfbReset(), VJoyFfbSetVersion(0x222);
+    TuningSettings& t = tuningSettings;
+    fakeSystem.overrideClock = 1, fakeSystem.clockMicros = 1000000, t.autoCenterForce = 0, steeringState.steering = r.from;
+    if (r.extra == REFUSED) t.outputDevice = OUTPUT_PAD, OutputStart(), fakeBus.answers.refuseReports = 9;
+    OutputTick();
+    const std::vector<std::vector<uint8_t>> packets =
+        r.extra == SPRING ? std::vector<std::vector<uint8_t>>{SetEffect22(8, 0), spring, START}
+        : r.extra == ENDED ? std::vector<std::vector<uint8_t>>{SetEffect22(1, 8192, 250), START}
+        : r.extra == PAUSED ? std::vector<std::vector<uint8_t>>{SetEffect22(1, 8192), START, {0x1C, 5}} : std::vector<std::vector<uint8_t>>{};
+    for (const auto& d : packets) send(d);
+    fakeSystem.clockMicros += 1000000, steeringState.lastSteerMicros = fakeSystem.clockMicros;
+    t.autoCenterForce = r.force, t.autoCenterDelay = r.extra == DELAY ? 500 : 0, fakeSystem.leftDown = r.extra == HELD;
+    t.gameForces = r.extra >= SPRING && r.extra <= PACKET, vjoyFake.updatesLeft = r.extra == LOST ? 0 : -1;
+    if (r.extra == SAVE) RequestSettingsSave();
+    for (int i = 0; i < r.ticks; ++i) OutputTick(), fakeSystem.clockMicros += 16000;
+    if (r.extra == PACKET) send(START);
+    EXPECT_EQ(OutputAtRest(SettingsSavePending()), r.rests);
+    EXPECT_TRUE(r.extra != DELAY || steeringState.steering == r.from) << "the delay holds the wheel";
+    SettingsSaveDue(0) || SettingsSaveDue(1u << 31);
+  }
+  OutputRelease(), FakeSystemReset();
 }

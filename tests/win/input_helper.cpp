@@ -6,7 +6,7 @@
 //   pid CLASS (prints its window's process id) | kill CLASS (ends that process at once, as Windows may once a
 //       session's end has been sent)
 //   untray CLASS (its window's tray icon 1 removed, as a restarting shell loses it) | launch 0|1 OUTFILE (our path into OUTFILE)
-//   boxtext CAPTION: prints the texts of the message box of that caption
+//   boxtext CAPTION: prints the texts of the message box of that caption | setting NAME: WM_SETTINGCHANGE to all
 //   pace COUNT MIN_US MAX_US DX DY ALTERNATE SEED LOG: moves at seeded gaps, ALTERNATE 1 flipping the sign
 //       each time, logged on the stand-in's clock as "<counter> <frequency> move(<dx>,<dy>) <1|0>".
 #include <windows.h>
@@ -117,6 +117,12 @@ bool Untray(char** a) {
   return icon.hWnd && Shell_NotifyIconA(NIM_DELETE, &icon);
 }
 
+bool Setting(char** a) {  // as Windows broadcasts it, "ImmersiveColorSet" for the theme
+  wchar_t name[64];
+  return MultiByteToWideChar(CP_UTF8, 0, a[0], -1, name, 64) &&
+         SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(name), SMTO_ABORTIFHUNG, 5000, nullptr);
+}
+
 bool BoxText(char** a) {
   HWND box = FindWindowA("#32770", a[0]);
   return box && (EnumChildWindows(box, [](HWND child, LPARAM) {
@@ -134,7 +140,7 @@ int main(int argc, char** argv) {
       {"move", 2, MoveCommand}, {"mouse", 2, MouseEvent}, {"keys", 1, Keys}, {"launch", 2, Launch}, {"pace", 8, Pace},
       {"post", 4, Post<false>}, {"send", 4, Post<true>}, {"sleep", 1, [](char** a) { return Sleep(std::atoi(a[0])), true; }},
       {"pid", 1, [](char** a) { return Process(a, false); }}, {"kill", 1, [](char** a) { return Process(a, true); }},
-      {"untray", 1, Untray}, {"boxtext", 1, BoxText}};
+      {"untray", 1, Untray}, {"boxtext", 1, BoxText}, {"setting", 1, Setting}};
   for (int i = 1; i < argc;) {
     auto c = std::find_if(std::begin(commands), std::end(commands),
                           [&](const auto& c) { return !std::strcmp(argv[i], c.name) && argc - i > c.args; });
