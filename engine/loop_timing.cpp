@@ -28,3 +28,7 @@ int InputGateAdmit(uint64_t* lastAccepted, uint64_t now) {
   *lastAccepted = now;
   return 1;
 }
+
+int InputGateAdmitReport(uint64_t* lastAccepted, uint64_t now, int moved) {
+  return moved ? InputGateAdmit(lastAccepted, now) : 1;
+}

@@ -68,8 +68,9 @@ void RawInputSelectMouse(const unsigned char* report, uintptr_t device) {
 }
 
 // Applies one report of read bytes: its buttons and wheel always, its motion
-// when the gate let it through. With one mouse chosen, only its reports.
-void RawInputApplyReport(const unsigned char* report, UINT read, int useMotion) {
+// when not gated (Direct Mode) or the gate lets it through. With one mouse
+// chosen, only its reports, so another device's cannot take the gate.
+void RawInputApplyReport(const unsigned char* report, UINT read, int gated) {
   if (read == static_cast<UINT>(-1) || read < RAW_INPUT_MOUSE_MIN_SIZE) return;
 
   RAWINPUTHEADER header;
@@ -84,9 +85,11 @@ void RawInputApplyReport(const unsigned char* report, UINT read, int useMotion) 
   std::memcpy(&buttonData, report + offsetof(RAWINPUT, data.mouse.ulButtons) + sizeof buttonFlags,
               sizeof buttonData);
   // A dropped report's motion is lost, but never a press, a release or a notch.
-  if (!MouseReportTake(device, buttonFlags, buttonData) || !useMotion) return;
+  if (!MouseReportTake(device, buttonFlags, buttonData)) return;
 
   const RawMouseMotion m = RawInputMotion(report);
+  const int moved = (m.flags & MOUSE_MOVE_ABSOLUTE) || m.lastX != 0 || m.lastY != 0;
+  if (gated && !InputGateAdmitReport(&steeringState.lastRawInputMicros, SystemClockMicros(), moved)) return;
   // Absolute reports carry positions: only their differences are motion.
   int32_t dx = m.lastX;
   int32_t dy = m.lastY;
@@ -102,13 +105,13 @@ void RawInputApplyReport(const unsigned char* report, UINT read, int useMotion) 
   ApplyPedalDelta(dy);
 }
 
-void RawInputHandleReport(HRAWINPUT handle, int useMotion) {
+void RawInputHandleReport(HRAWINPUT handle, int gated) {
   UINT size = 0;
   if (GetRawInputData(handle, RID_INPUT, nullptr, &size, sizeof(RAWINPUTHEADER)) != 0) return;
   if (size == 0 || size >= RAW_INPUT_BUFFER_SIZE) return;
 
   UINT read = GetRawInputData(handle, RID_INPUT, rawInputBuffer, &size, sizeof(RAWINPUTHEADER));
-  RawInputApplyReport(rawInputBuffer, read, useMotion);
+  RawInputApplyReport(rawInputBuffer, read, gated);
 }
 
 // Direct mode reads the reports queued behind the one dispatched in batches.
@@ -130,7 +133,7 @@ void RawInputDrainQueued() {
       if (offset + sizeof(RAWINPUTHEADER) > RAW_INPUT_BATCH_SIZE) return;
       const UINT blockSize = block->header.dwSize;
       if (blockSize > RAW_INPUT_BATCH_SIZE - offset) return;
-      RawInputApplyReport(rawInputBatch + offset, blockSize, 1);
+      RawInputApplyReport(rawInputBatch + offset, blockSize, 0);
       block = NEXTRAWINPUTBLOCK(block);
     }
   }
@@ -177,7 +180,7 @@ LRESULT CALLBACK RawInputWindowProc(HWND window, UINT message, WPARAM wParam, LP
 
   // Direct mode: every report, and what they changed goes out at once.
   if (tuningSettings.directMode) {
-    RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam), 1);
+    RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam), 0);
     RawInputDrainQueued();
     PublishIfChanged();
     return DefWindowProcA(window, message, wParam, lParam);
@@ -186,7 +189,6 @@ LRESULT CALLBACK RawInputWindowProc(HWND window, UINT message, WPARAM wParam, LP
   // The motion of at most one report per gate period; the others' is dropped,
   // not summed, while their buttons and wheel still count. Every report goes
   // to DefWindowProc, which frees it.
-  const int admitted = InputGateAdmit(&steeringState.lastRawInputMicros, SystemClockMicros());
-  RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam), admitted);
+  RawInputHandleReport(reinterpret_cast<HRAWINPUT>(lParam), 1);
   return DefWindowProcA(window, message, wParam, lParam);
 }
