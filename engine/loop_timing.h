@@ -34,6 +34,6 @@ int InputGateAdmit(uint64_t* lastAccepted, uint64_t now);
 
 // The gate for one report: one that moves (moved 1) goes through
 // InputGateAdmit; one that does not has no motion to drop, so it is used and
-// leaves the gate as it was. An empty report (Wine sends them after its own
-// pointer updates, and a mouse may) must not cost the next real motion.
+// leaves the gate as it was. An empty report (Wine sends some while its
+// window is shown, and a mouse may) must not cost the next real motion.
 int InputGateAdmitReport(uint64_t* lastAccepted, uint64_t now, int moved);

@@ -1,5 +1,5 @@
 """Hard kills while the settings are saved leave whole files, and one right after
-a session's end leaves the last change saved; a minute of fast mouse motion keeps
+a session's end leaves the last change saved; half a minute of fast mouse motion keeps
 the output ticking at its pace, with no memory growth."""
 import os
 import random
@@ -66,13 +66,13 @@ def vm_rss(pid):
 
 def motion_keeps_ticks_and_memory():
     # No filter or centring, all to the right at sensitivity 1: every tick moves the wheel (a resting loop would not
-    # tick), and a minute of it stays short of full lock.
+    # tick), and half a minute of it stays short of full lock.
     seed({"settings.txt": fill("settings.txt", startMin="0", smoothing="0", sensitivity="1.0", autoCenterForce="0.0")})
     run = start("motion")
     wait_ticks(run)
     post("TXMainWnd", WM_COMMAND, TRAY_SHOW)  # Wine gives input to a focused program only
     moves, rss = os.path.join(run.folder, "moves"), []
-    pacer = spawn(["wine", HELPER, "pace", 60000, 800, 1000, 2, 0, 0, 7, "Z:" + moves],
+    pacer = spawn(["wine", HELPER, "pace", 30000, 800, 1000, 2, 0, 0, 7, "Z:" + moves],
                   stdout=subprocess.PIPE)
     wait(lambda: rss.append(vm_rss(run.proc.pid)) or pacer.poll() is not None, "the motion", 99, 1)
     assert pacer.returncode == 0, "pace: %s" % pacer.stdout.read()
