@@ -22,13 +22,10 @@ int TickScheduleTake(TickSchedule* schedule, uint64_t now) {
   return 1;
 }
 
-int InputGateAdmit(uint64_t* lastAccepted, uint64_t now) {
+int InputGateAdmit(uint64_t* lastAccepted, uint64_t now, int moved) {
+  if (!moved) return 1;
   // Unsigned: a clock value below the last one counts as long after it.
   if (now - *lastAccepted < INPUT_GATE_US) return 0;
   *lastAccepted = now;
   return 1;
-}
-
-int InputGateAdmitReport(uint64_t* lastAccepted, uint64_t now, int moved) {
-  return moved ? InputGateAdmit(lastAccepted, now) : 1;
 }

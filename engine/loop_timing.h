@@ -28,12 +28,9 @@ uint64_t TickScheduleWaitMicros(const TickSchedule* schedule, uint64_t now);
 // missed are not made up in a burst.
 int TickScheduleTake(TickSchedule* schedule, uint64_t now);
 
-// 1 when a report at now is at least INPUT_GATE_US after the last accepted
-// one, which it then becomes. Dropped reports leave the gate as it was.
-int InputGateAdmit(uint64_t* lastAccepted, uint64_t now);
-
-// The gate for one report: one that moves (moved 1) goes through
-// InputGateAdmit; one that does not has no motion to drop, so it is used and
-// leaves the gate as it was. An empty report (Wine sends some while its
-// window is shown, and a mouse may) must not cost the next real motion.
-int InputGateAdmitReport(uint64_t* lastAccepted, uint64_t now, int moved);
+// For a report that moves (moved 1): 1 when now is at least INPUT_GATE_US after
+// the last accepted one, which it then becomes; dropped reports leave the gate
+// as it was. A report that does not move has no motion to drop: 1, and the
+// gate is left as it was, so an empty report (Wine sends some while its window
+// is shown, and a mouse may) never costs the next real motion.
+int InputGateAdmit(uint64_t* lastAccepted, uint64_t now, int moved);

@@ -89,7 +89,7 @@ void RawInputApplyReport(const unsigned char* report, UINT read, int gated) {
 
   const RawMouseMotion m = RawInputMotion(report);
   const int moved = (m.flags & MOUSE_MOVE_ABSOLUTE) || m.lastX != 0 || m.lastY != 0;
-  if (gated && !InputGateAdmitReport(&steeringState.lastRawInputMicros, SystemClockMicros(), moved)) return;
+  if (gated && !InputGateAdmit(&steeringState.lastRawInputMicros, SystemClockMicros(), moved)) return;
   // Absolute reports carry positions: only their differences are motion.
   int32_t dx = m.lastX;
   int32_t dy = m.lastY;
